@@ -12,6 +12,8 @@ PACKAGES=(
   libsdl2-dev
   # pictures and compression
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  # text: the font service and the faces that stand for the ones titles name
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
 )
 
 missing=()
