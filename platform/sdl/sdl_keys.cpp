@@ -56,10 +56,40 @@ constexpr TKeypadVk kKeypad[] = {
 
 TVkMapping Same(int vk) { return {vk, vk}; }
 
+// The position of a key given only by its key code (no scan code in the event): keys
+// without a character carry their scan code inside the key code; characters are looked up
+// on a US keyboard.
+SDL_Scancode ScancodeOfKey(SDL_Keycode key) {
+  if (key & SDLK_SCANCODE_MASK) return SDL_Scancode(key & ~SDLK_SCANCODE_MASK);
+  if (key >= SDLK_a && key <= SDLK_z) return SDL_Scancode(SDL_SCANCODE_A + (key - SDLK_a));
+  if (key >= SDLK_1 && key <= SDLK_9) return SDL_Scancode(SDL_SCANCODE_1 + (key - SDLK_1));
+  switch (key) {
+    case SDLK_0: return SDL_SCANCODE_0;
+    case SDLK_RETURN: return SDL_SCANCODE_RETURN;
+    case SDLK_ESCAPE: return SDL_SCANCODE_ESCAPE;
+    case SDLK_BACKSPACE: return SDL_SCANCODE_BACKSPACE;
+    case SDLK_TAB: return SDL_SCANCODE_TAB;
+    case SDLK_SPACE: return SDL_SCANCODE_SPACE;
+    case SDLK_DELETE: return SDL_SCANCODE_DELETE;
+    case SDLK_MINUS: return SDL_SCANCODE_MINUS;
+    case SDLK_EQUALS: return SDL_SCANCODE_EQUALS;
+    case SDLK_LEFTBRACKET: return SDL_SCANCODE_LEFTBRACKET;
+    case SDLK_RIGHTBRACKET: return SDL_SCANCODE_RIGHTBRACKET;
+    case SDLK_BACKSLASH: return SDL_SCANCODE_BACKSLASH;
+    case SDLK_SEMICOLON: return SDL_SCANCODE_SEMICOLON;
+    case SDLK_QUOTE: return SDL_SCANCODE_APOSTROPHE;
+    case SDLK_BACKQUOTE: return SDL_SCANCODE_GRAVE;
+    case SDLK_COMMA: return SDL_SCANCODE_COMMA;
+    case SDLK_PERIOD: return SDL_SCANCODE_PERIOD;
+    case SDLK_SLASH: return SDL_SCANCODE_SLASH;
+  }
+  return SDL_SCANCODE_UNKNOWN;
+}
+
 }  // namespace
 
 TVkMapping MapSdlKey(SDL_Keycode key, SDL_Scancode sc, Uint16 mod) {
-  if (sc == SDL_SCANCODE_UNKNOWN) sc = SDL_GetScancodeFromKey(key);
+  if (sc == SDL_SCANCODE_UNKNOWN) sc = ScancodeOfKey(key);
   switch (sc) {
     case SDL_SCANCODE_LSHIFT: return {VK_SHIFT, VK_LSHIFT};
     case SDL_SCANCODE_RSHIFT: return {VK_SHIFT, VK_RSHIFT};
