@@ -1,0 +1,76 @@
+// The player as a program: exit codes, headless runs, screenshots.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/png.h"
+#include "shell/idle_frames.h"
+
+using namespace kest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TRun {
+  int status = -1;
+  std::string out;  // stdout and stderr
+};
+
+TRun Kestplay(const std::string& args) {
+  TRun r;
+  const std::string cmd = std::string("SDL_VIDEODRIVER=dummy '") + KESTPLAY_PATH + "' " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+std::string Temp(const char* name) {
+  return (fs::temp_directory_path() / ("kestplay_" + std::to_string(getpid()) + "_" + name)).string();
+}
+
+}  // namespace
+
+TEST(Kestplay, HelpAndBadOptions) {
+  TRun help = Kestplay("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--screenshot F.png"), std::string::npos);
+  TRun bad = Kestplay("--bogus");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.out.find("unknown option \"--bogus\""), std::string::npos);
+  EXPECT_EQ(Kestplay("somewhere").status, 2);  // running a title is not built yet
+}
+
+TEST(Kestplay, HeadlessRunWritesTheLastFrame) {
+  const std::string png = Temp("shot.png");
+  TRun r = Kestplay("--headless --frames 20 --screenshot '" + png + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  TFrame f;
+  std::string error;
+  ASSERT_TRUE(ReadPng(png, f, &error)) << error;
+  EXPECT_EQ(f.width, 640);
+  EXPECT_EQ(f.height, 480);
+  EXPECT_EQ(f.pixels[size_t(TIdleFrames::kBarTop) * 640], TIdleFrames::kBar);
+  EXPECT_EQ(f.pixels[0], TIdleFrames::kBackground);
+  fs::remove(png);
+  EXPECT_EQ(Kestplay("--headless --frames 1 --screenshot /nonexistent-dir/x.png").status, 1);
+}
+
+TEST(Kestplay, ScriptedCloseEndsARunWithoutAFrameLimit) {
+  const std::string in = Temp("input.txt");
+  std::ofstream(in) << "3 close\n";
+  TRun r = Kestplay("--input '" + in + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  std::ofstream(in) << "3 fly\n";
+  r = Kestplay("--input '" + in + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("line 1: unknown command \"fly\""), std::string::npos) << r.out;
+  fs::remove(in);
+}
