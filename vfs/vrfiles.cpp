@@ -84,14 +84,19 @@ void TVrFileCollection::SetFolder(const std::string& nativeFolder) {
 }
 
 void TVrFileCollection::LoadFromFile(const std::string& nativePath) {
+  const std::string ext = UpperCase(ExtractFileExt(nativePath));
+  Load(nativePath, ext == ".EXE" || ext == ".SCR");
+}
+
+void TVrFileCollection::LoadAppended(const std::string& nativePath) { Load(nativePath, true); }
+
+void TVrFileCollection::Load(const std::string& nativePath, bool executable) {
   ClearEntries();
   fileName_ = nativePath;
   if (nativePath.empty()) return;
   const bool exists = IsRegularFile(nativePath);
   SetFolder(exists ? ParentFolder(nativePath) : nativePath);
   if (!exists) return;
-  const std::string ext = UpperCase(ExtractFileExt(nativePath));
-  const bool executable = ext == ".EXE" || ext == ".SCR";
   splitVolumes_ = !executable;
   try {
     stream_ = std::make_unique<TTpBigFileStream>(nativePath, TTpBigFileStream::kModeRead | TTpBigFileStream::kShareDenyWrite,

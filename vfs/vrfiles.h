@@ -66,6 +66,9 @@ class TVrFileCollection : public THashCollectionOf<TVrFile> {
   // with the same path and the extension ".ext" holds the directory separately.
   // A damaged archive raises EVrDamaged and leaves the collection empty.
   void LoadFromFile(const std::string& nativePath);
+  // The same, but the archive is taken from the file's end (the "kt" trailer) whatever
+  // the extension: for executables named otherwise on this machine.
+  void LoadAppended(const std::string& nativePath);
   // Opens an archive held in embedded bytes; an empty blob raises "リソースが見つかりません".
   void LoadFromResource(const TBlobRef& blob, const std::string& label = std::string());
   // Reads a directory starting at the stream's position; offsets are taken relative to
@@ -132,6 +135,7 @@ class TVrFileCollection : public THashCollectionOf<TVrFile> {
 
  private:
   [[noreturn]] void Damaged(const char* what) const;
+  void Load(const std::string& nativePath, bool trailer);
   bool IsTerminator(const TVrFile& e) const;
   std::vector<uint8_t> ReadStoredBytes(const TVrFile& e);
   void ReadContent(const TVrFile& e, std::vector<uint8_t>& out);
