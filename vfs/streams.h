@@ -76,6 +76,9 @@ class TMemoryStream : public TStream {
   const uint8_t* Memory() const override { return data_.data(); }
 
   uint8_t* Data() { return data_.data(); }
+  // The bytes themselves, for fillers that write in place (the capacity is kept between
+  // uses); callers set the position afterwards.
+  std::vector<uint8_t>& Storage() { return data_; }
   const std::vector<uint8_t>& Bytes() const { return data_; }
   // Takes the bytes out; the stream is left empty at position 0.
   std::vector<uint8_t> TakeBytes();

@@ -271,7 +271,7 @@ void TVrFileCollection::ReadContent(const TVrFile& e, std::vector<uint8_t>& out)
 
 void TVrFileCollection::ReadEntry(TStream& dest, const std::string& name) {
   auto* mem = dynamic_cast<TMemoryStream*>(&dest);
-  if (mem) mem->Clear();
+  if (mem) mem->SetSize(0);  // emptied; its capacity serves the next content
   TVrFile* e = Find(name);
   if (e && e->Data) {
     e->Data->SetPosition(0);
@@ -289,13 +289,15 @@ void TVrFileCollection::ReadEntry(TStream& dest, const std::string& name) {
         stream_->SetPosition(e->Offset);
         CopyStream(dest, *stream_, e->Size);
       }
+    } else if (mem) {
+      if (e->Size > 0) {
+        const std::vector<uint8_t> bytes = ReadStoredBytes(*e);
+        InflateInto(bytes.data(), int64_t(bytes.size()), mem->Storage(), inflateLimit_);
+      }
     } else {
       std::vector<uint8_t> content;
       ReadContent(*e, content);
-      if (mem)
-        mem->Assign(std::move(content));
-      else
-        dest.WriteBuffer(content.data(), int64_t(content.size()));
+      dest.WriteBuffer(content.data(), int64_t(content.size()));
     }
     dest.SetPosition(0);
     return;

@@ -102,6 +102,12 @@ size_t InflateInto(const void* data, int64_t size, std::vector<uint8_t>& out, si
 
 }  // namespace
 
+void InflateInto(const void* data, int64_t size, std::vector<uint8_t>& out, int64_t limit) {
+  out.clear();
+  const size_t n = InflateInto(data, size, out, 0, limit);
+  out.resize(n);
+}
+
 std::vector<uint8_t> Inflate(const void* data, int64_t size, int64_t limit) {
   std::vector<uint8_t> out;
   const size_t n = InflateInto(data, size, out, 0, limit);

@@ -27,6 +27,8 @@ std::vector<uint8_t> Deflate(const void* data, int64_t size, int level = 1);
 // more than `limit` bytes. Trailing bytes after the end of the zlib stream are ignored.
 void InflateTo(const void* data, int64_t size, TStream& out, int64_t limit = kDefaultInflateLimit);
 std::vector<uint8_t> Inflate(const void* data, int64_t size, int64_t limit = kDefaultInflateLimit);
+// Inflates into `out`, replacing its content but keeping its capacity.
+void InflateInto(const void* data, int64_t size, std::vector<uint8_t>& out, int64_t limit = kDefaultInflateLimit);
 
 // Replace a memory stream's content by its zlib stream at level 1 / by the inflated content;
 // both leave the stream at position 0.
