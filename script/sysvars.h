@@ -93,17 +93,17 @@ const TSysVarInfo& SysVarInfo(int32_t id);
 //            resultValue (the innermost call frame's result value, or nullptr).
 // A setter left empty on a writable variable makes stores do nothing.
 struct TSysVarBinding {
-  std::function<int32_t()> getInt;
-  std::function<void(int32_t)> setInt;
-  std::function<bool()> getBool;
-  std::function<void(bool)> setBool;
-  std::function<std::string()> getStr;
-  std::function<void(const std::string&)> setStr;
-  std::function<int32_t()> count;
-  std::function<std::string(int32_t)> strAt;
-  std::function<bool(int32_t)> boolAt;
-  std::function<int32_t()> resultKind;
-  std::function<TCustomParam*()> resultValue;
+  std::function<int32_t()> getInt = {};
+  std::function<void(int32_t)> setInt = {};
+  std::function<bool()> getBool = {};
+  std::function<void(bool)> setBool = {};
+  std::function<std::string()> getStr = {};
+  std::function<void(const std::string&)> setStr = {};
+  std::function<int32_t()> count = {};
+  std::function<std::string(int32_t)> strAt = {};
+  std::function<bool(int32_t)> boolAt = {};
+  std::function<int32_t()> resultKind = {};
+  std::function<TCustomParam*()> resultValue = {};
 };
 
 // Reading a variable whose owning subsystem has not registered it. The message is the
