@@ -280,6 +280,7 @@ TZarnFrame& TZarnFrameList::AddFrame() {
 
 void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLayers, bool convert) {
   Frames.clear();
+  Blocks.clear();
   try {
     TReader rd{s, *this, {}};
     const int64_t start = s.Position();
@@ -359,12 +360,14 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
         l.Image.Palette() = f.Image.Palette();
         {
           const int32_t n = ReadInt(s);
+          Blocks.push_back({fi, li, false, s.Position(), n});
           const uint8_t* p = rd.Block(n);
           rd.DecodeBlock(l.Image, p, size_t(n), false, fi, li, earlier);
         }
         if (FormatVersion > 99) {
           const int32_t n = ReadInt(s);
           if (n > 0) {
+            Blocks.push_back({fi, li, true, s.Position(), n});
             const uint8_t* p = rd.Block(n);
             TDIBSurface& m = l.Image.EnsureMask();
             rd.DecodeBlock(m, p, size_t(n), true, fi, li, earlier);
@@ -586,7 +589,7 @@ void TZarnFrameList::Write(TStream& s, const TZarnWriteOptions& o) const {
   // JPEG has no palette layouts: such files are written with zlib throughout.
   if (compression == ZC_JPEG)
     for (const auto& f : Frames) {
-      if (f->Image.BitCount() <= 8) compression = ZC_ZLIB;
+      if (f->Layers.empty() && f->Image.BitCount() <= 8) compression = ZC_ZLIB;
       for (const auto& l : f->Layers)
         if (l->Image.BitCount() <= 8) compression = ZC_ZLIB;
     }

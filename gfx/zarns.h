@@ -68,6 +68,14 @@ struct TZarnWriteOptions {
   int32_t HeaderLength = 40;
 };
 
+// Where the last load found each block (for tools).
+struct TZarnBlockInfo {
+  int32_t Frame = 0, Layer = 0;
+  bool Mask = false;
+  int64_t Offset = 0;  // of the block's bytes in the stream
+  int32_t Size = 0;    // stored bytes
+};
+
 class TZarnFrameList {
  public:
   explicit TZarnFrameList(int32_t identificationCode = 0) : IdentificationCode(identificationCode) {}
@@ -85,6 +93,7 @@ class TZarnFrameList {
   int32_t TileWidth = 0, TileHeight = 0;
   int32_t JpegQuality = 0;
   int32_t StoredFrameCount = 0;  // frame count of the header
+  std::vector<TZarnBlockInfo> Blocks;
 
   std::vector<std::unique_ptr<TZarnFrame>> Frames;
 
