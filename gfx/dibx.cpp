@@ -1358,6 +1358,12 @@ TDIBX::TDIBX(int32_t w, int32_t h, int32_t bits) : owned_(std::make_unique<TDIBS
   image_->SetSize(w, h, bits);
 }
 TDIBX::TDIBX(TDIBSurface& borrowed) : image_(&borrowed) {}
+TDIBX::TDIBX(TDIBX&& o) noexcept : owned_(std::move(o.owned_)), image_(o.image_) {
+  ClipRect = o.ClipRect;
+  TransparentColor = o.TransparentColor;
+  o.owned_ = std::make_unique<TDIBSurface>();
+  o.image_ = o.owned_.get();
+}
 TDIBX::~TDIBX() = default;
 
 void TDIBX::SetBitCount(int32_t bitCount) {

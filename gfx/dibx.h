@@ -274,6 +274,7 @@ class TDIBX : public TCustomDIBX {
   TDIBX(int32_t width, int32_t height, int32_t bitCount);
   // Borrows an image (its pixels, not its mask): drawing onto this surface draws onto it.
   explicit TDIBX(TDIBSurface& borrowed);
+  TDIBX(TDIBX&& other) noexcept;
   ~TDIBX() override;
 
   int32_t BitCount() const override { return image_->BitCount(); }
