@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "common/sjis.h"
@@ -35,22 +36,24 @@ std::string DefaultLockFolder(const std::string& runtime, const std::string& tem
   return temp + "/kest-" + std::to_string(getuid());
 }
 
-bool TFileInstanceLock::TryAcquire(std::string_view nameCp932) {
+TLockResult TFileInstanceLock::TryAcquire(std::string_view nameCp932) {
   Release();
-  if (!MakeFolders(folder_)) return false;
+  if (!MakeFolders(folder_)) return TLockResult::Unavailable;
   // The folder must be ours and not a link planted by someone else.
   struct stat st;
-  if (lstat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+  if (lstat(folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
+    return TLockResult::Unavailable;
   const std::string path = folder_ + "/" + LockFileName(nameCp932);
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) return TLockResult::Unavailable;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
     close(fd);
-    return false;
+    return err == EWOULDBLOCK ? TLockResult::Held : TLockResult::Unavailable;
   }
   fd_ = fd;
   path_ = path;
-  return true;
+  return TLockResult::Acquired;
 }
 
 void TFileInstanceLock::Release() {

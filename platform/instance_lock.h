@@ -5,13 +5,20 @@
 
 namespace kest {
 
+enum class TLockResult {
+  Acquired,
+  Held,         // another player (or an earlier acquire not yet released) holds it
+  Unavailable,  // no lock can be made here (folder missing, not ours, not writable)
+};
+
 class TInstanceLock {
  public:
   virtual ~TInstanceLock() = default;
-  // Takes the lock of the given name (CP932); false when it is held elsewhere (another
-  // player, or an earlier acquire not yet released) or cannot be made. Acquiring again
-  // while this object holds a lock releases the old one first.
-  virtual bool TryAcquire(std::string_view nameCp932) = 0;
+  // Takes the lock of the given name (CP932). Held and Unavailable are told apart so that
+  // start-up can refuse a second player without refusing every player when the lock
+  // folder is broken. Acquiring again while this object holds a lock releases the old one
+  // first.
+  virtual TLockResult TryAcquire(std::string_view nameCp932) = 0;
   virtual void Release() = 0;
 };
 
@@ -22,7 +29,7 @@ class TFileInstanceLock : public TInstanceLock {
   // folder: where the lock files go; it is created (0700) when missing.
   explicit TFileInstanceLock(std::string folder) : folder_(std::move(folder)) {}
   ~TFileInstanceLock() override { Release(); }
-  bool TryAcquire(std::string_view nameCp932) override;
+  TLockResult TryAcquire(std::string_view nameCp932) override;
   void Release() override;
   const std::string& Path() const { return path_; }
 

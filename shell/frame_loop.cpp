@@ -7,29 +7,33 @@ void TFrameLoop::HandleEvent(const TInputEvent& event) {
 }
 
 int TFrameLoop::Run(int maxSteps) {
-  // The wait aims at the next tick 15 ms after the last one: the frame's own work is taken
-  // off the wait. (Taking the last tick's whole length off instead would, with a precise
-  // timer, alternate ticks of about 1 and 14 ms.) A tick of 300 ms or more (a stall) is
-  // dropped: the clock does not advance, no frame runs, and the next wait is 1 ms.
+  // Ticks keep a fixed 15 ms beat: each tick is due 15 ms after the one before, so the
+  // frame's own work and a late wake-up do not stretch the beat. (Taking the last tick's
+  // length off the next wait instead would, with a precise timer, alternate ticks of about
+  // 1 and 14 ms.) A frame that overruns its beat is followed after 1 ms, with no burst of
+  // ticks to catch up. A tick of 300 ms or more (a stall) is dropped: the clock does not
+  // advance, no frame runs, and the next tick follows after 1 ms.
   uint32_t last = clock_.NowMs();
-  uint32_t wait = TPlayerClock::kTickMs;
+  uint32_t due = last + TPlayerClock::kTickMs;
   steps_ = 0;
   while (!Stopping() && (maxSteps <= 0 || steps_ < maxSteps)) {
-    clock_.WaitMs(wait < 1 ? 1 : wait);
+    const int32_t wait = int32_t(due - clock_.NowMs());
+    clock_.WaitMs(wait < 1 ? 1 : uint32_t(wait));
+    const uint32_t now = clock_.NowMs();
     TInputEvent e;
     while (!Stopping() && window_.PollEvent(e)) HandleEvent(e);
     if (Stopping()) break;
-    const uint32_t now = clock_.NowMs();
     const uint32_t delta = now - last;
     last = now;
     if (!state_.AcceptTick(delta)) {
-      wait = 1;
+      due = now + 1;
       continue;
     }
     FrameStep();
     ++steps_;
-    const uint32_t spent = clock_.NowMs() - now;
-    wait = spent >= TPlayerClock::kTickMs ? 1 : TPlayerClock::kTickMs - spent;
+    due += TPlayerClock::kTickMs;
+    const uint32_t after = clock_.NowMs();
+    if (int32_t(due - after) < 1) due = after + 1;
   }
   return steps_;
 }

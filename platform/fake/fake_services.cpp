@@ -28,13 +28,14 @@ bool TFakeUserFolders::IsWritable(const std::string& folder) {
   return true;
 }
 
-bool TFakeInstanceLock::TryAcquire(std::string_view name) {
+TLockResult TFakeInstanceLock::TryAcquire(std::string_view name) {
   Release();
-  if (failToCreate || table_->count(std::string(name))) return false;
+  if (failToCreate) return TLockResult::Unavailable;
+  if (table_->count(std::string(name))) return TLockResult::Held;
   held_ = std::string(name);
   table_->insert(held_);
   holding_ = true;
-  return true;
+  return TLockResult::Acquired;
 }
 
 void TFakeInstanceLock::Release() {

@@ -44,7 +44,7 @@ class TFakeInstanceLock : public TInstanceLock {
   using TTable = std::set<std::string>;
   explicit TFakeInstanceLock(std::shared_ptr<TTable> table = std::make_shared<TTable>()) : table_(std::move(table)) {}
   ~TFakeInstanceLock() override { Release(); }
-  bool TryAcquire(std::string_view nameCp932) override;
+  TLockResult TryAcquire(std::string_view nameCp932) override;
   void Release() override;
   const std::shared_ptr<TTable>& Table() const { return table_; }
   bool failToCreate = false;  // as when the lock folder cannot be made

@@ -23,6 +23,15 @@ class TSdlWindowSystem : public TWindowSystem {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) throw EKest(std::string("SDL: ") + SDL_GetError());
+    // With no display SDL falls back to a driver that shows nothing; only a user who asks
+    // for it (SDL_VIDEODRIVER, as the tests do) gets it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy")) &&
+        !(asked && std::strstr(asked, driver))) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      throw EKest(std::string("only SDL's ") + driver + " driver");
+    }
   }
   ~TSdlWindowSystem() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
   std::unique_ptr<TWindow> CreateWindow(int width, int height, std::string_view captionCp932) override;

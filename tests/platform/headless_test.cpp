@@ -125,10 +125,12 @@ TEST(FakeHost, SetsUpAMachine) {
   EXPECT_FALSE(f.host->folders->IsWritable("/games/title"));
   EXPECT_TRUE(f.host->folders->IsWritable("/gamesave"));
   TFakeInstanceLock second(f.instanceLock->Table());
-  EXPECT_TRUE(f.host->instanceLock->TryAcquire("A"));
-  EXPECT_FALSE(second.TryAcquire("A"));
+  EXPECT_EQ(f.host->instanceLock->TryAcquire("A"), TLockResult::Acquired);
+  EXPECT_EQ(second.TryAcquire("A"), TLockResult::Held);
   f.host->instanceLock->Release();
-  EXPECT_TRUE(second.TryAcquire("A"));
+  EXPECT_EQ(second.TryAcquire("A"), TLockResult::Acquired);
+  f.instanceLock->failToCreate = true;
+  EXPECT_EQ(f.host->instanceLock->TryAcquire("B"), TLockResult::Unavailable);
   f.messageBoxes->answers = {IDNO};
   EXPECT_EQ(f.host->messageBoxes->Show("c", "t", TMsgButtons::YesNo, TMsgIcon::Question), IDNO);
   EXPECT_EQ(f.host->messageBoxes->Show("c", "t", TMsgButtons::YesNo, TMsgIcon::Question), IDYES);

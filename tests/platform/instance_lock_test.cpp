@@ -22,21 +22,29 @@ class InstanceLock : public ::testing::Test {
 TEST_F(InstanceLock, SecondAcquireFailsWhileHeld) {
   TFileInstanceLock first(dir_), second(dir_);
   const std::string name = "/HOME/USER/GAMES/\x95\x5C/";  // 表
-  ASSERT_TRUE(first.TryAcquire(name));
-  EXPECT_FALSE(second.TryAcquire(name));
-  EXPECT_TRUE(second.TryAcquire("/OTHER/TITLE/"));
+  ASSERT_EQ(first.TryAcquire(name), TLockResult::Acquired);
+  EXPECT_EQ(second.TryAcquire(name), TLockResult::Held);
+  EXPECT_EQ(second.TryAcquire("/OTHER/TITLE/"), TLockResult::Acquired);
   // Another process cannot take it either.
   const pid_t child = fork();
   if (child == 0) {
     TFileInstanceLock other(dir_);
-    _exit(other.TryAcquire(name) ? 1 : 0);
+    _exit(other.TryAcquire(name) == TLockResult::Held ? 0 : 1);
   }
   int status = -1;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   first.Release();
-  EXPECT_TRUE(second.TryAcquire(name));
+  EXPECT_EQ(second.TryAcquire(name), TLockResult::Acquired);
   EXPECT_EQ(fs::path(second.Path()).parent_path(), fs::path(dir_));
+}
+
+TEST_F(InstanceLock, AFolderThatIsNoFolderMakesNoLock) {
+  std::FILE* f = std::fopen(dir_.c_str(), "w");  // a file where the folder should be
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  TFileInstanceLock lock(dir_);
+  EXPECT_EQ(lock.TryAcquire("X"), TLockResult::Unavailable);
 }
 
 TEST_F(InstanceLock, FileNamesAreSafeAndDistinct) {
