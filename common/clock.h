@@ -7,7 +7,9 @@ namespace kest {
 struct TPlayerClock {
   // A tick of this length or longer is dropped: the clock does not advance.
   static constexpr uint32_t kDropTickMs = 300;
-  // The loop aims at this many milliseconds between ticks.
+  // The loop keeps a fixed beat of this many milliseconds between ticks. (Waiting
+  // "15 - the last tick's length" with a precise timer alternates ticks of about 1 and
+  // 14 ms, which would run frame-counted work near twice as fast.)
   static constexpr uint32_t kTickMs = 15;
 
   uint32_t ClockTime = 0;    // accumulated play milliseconds (sum of accepted ticks)
@@ -23,11 +25,6 @@ struct TPlayerClock {
     ClockTime += deltaMs;
     ClockDelta = int32_t(deltaMs);
     return true;
-  }
-  // The wait before the next tick: 15 - last delta, at least 1 ms; 1 after a dropped tick.
-  static uint32_t NextWait(uint32_t deltaMs) {
-    if (deltaMs >= kDropTickMs || deltaMs >= kTickMs) return 1;
-    return kTickMs - deltaMs;
   }
 };
 
