@@ -82,6 +82,52 @@ void RemoveStaleTempFolders(const std::string& base) {
 
 }  // namespace
 
+std::vector<std::string> TCombinedDiscs::Roots() {
+  std::vector<std::string> out = mounted_ ? mounted_() : std::vector<std::string>();
+  for (const std::string& f : folders_)
+    if (std::find(out.begin(), out.end(), f) == out.end()) out.push_back(f);
+  return out;
+}
+
+std::vector<std::string> DiscFoldersFromIni(const std::string& iniText, const std::string& iniFolder) {
+  std::vector<std::pair<long, std::string>> found;
+  bool inDiscs = false;
+  size_t pos = 0;
+  while (pos <= iniText.size()) {
+    size_t end = iniText.find('\n', pos);
+    if (end == std::string::npos) end = iniText.size();
+    std::string line = iniText.substr(pos, end - pos);
+    pos = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    size_t lead = line.find_first_not_of(" \t");
+    if (lead == std::string::npos) continue;
+    line.erase(0, lead);
+    if (line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      inDiscs = SameText(line, "[Discs]");
+      continue;
+    }
+    if (!inDiscs) continue;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq);
+    std::string value = line.substr(eq + 1);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+    value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
+    if (key.size() < 5 || !SameText(key.substr(0, 4), "Disc") || value.empty()) continue;
+    char* stop = nullptr;
+    const long n = std::strtol(key.c_str() + 4, &stop, 10);
+    if (*stop != '\0' || n < 1) continue;
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value[0] != '/') value = WithSlash(iniFolder) + value;
+    found.emplace_back(n, value);
+  }
+  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> out;
+  for (auto& f : found) out.push_back(std::move(f.second));
+  return out;
+}
+
 const char* const TVrFileManager::kDefaultDiscPrompt =
     "\x83\x66\x83\x42\x83X\x83N%d\x82\xF0\x93\xFC\x82\xEA\x82\xC4\x82\xA9\x82\xE7[OK]\x82\xF0\x83N\x83\x8A\x83\x62"
     "\x83N\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2";

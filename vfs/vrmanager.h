@@ -36,6 +36,23 @@ class TFixedDiscs : public TVfDiscs {
   std::vector<std::string> roots_;
 };
 
+// Optical volumes of the machine (a callback the shell fills from the mount table)
+// followed by the folders the user names as discs in game.ini.
+class TCombinedDiscs : public TVfDiscs {
+ public:
+  TCombinedDiscs(std::function<std::vector<std::string>()> mounted, std::vector<std::string> folders)
+      : mounted_(std::move(mounted)), folders_(std::move(folders)) {}
+  std::vector<std::string> Roots() override;
+
+ private:
+  std::function<std::vector<std::string>()> mounted_;
+  std::vector<std::string> folders_;
+};
+
+// The disc folders of game.ini: section [Discs], keys Disc1, Disc2, ... (any letter case)
+// in number order; relative folders are taken from the folder of game.ini.
+std::vector<std::string> DiscFoldersFromIni(const std::string& iniText, const std::string& iniFolder);
+
 // The boxes of the disc request.
 class TVfPrompt {
  public:

@@ -295,3 +295,24 @@ TEST(VrManager, ExplainTellsWhere) {
 
 }  // namespace
 }  // namespace kest
+
+namespace kest {
+namespace {
+
+TEST(VrManager, DiscFoldersFromGameIni) {
+  const std::string ini =
+      "[Sound]\r\nDisc1=/not/this\r\n"
+      "[discs]\r\n"
+      "; copied discs\r\n"
+      "Disc2 = cd2\r\n"
+      "DISC1=\"/media/copies/cd 1\"\r\n"
+      "Disc=ignored\r\nDiscX=ignored\r\nOther=ignored\r\n"
+      "[Next]\r\nDisc3=/no\r\n";
+  EXPECT_EQ(DiscFoldersFromIni(ini, "/games/title"),
+            (std::vector<std::string>{"/media/copies/cd 1", "/games/title/cd2"}));
+  TCombinedDiscs d([] { return std::vector<std::string>{"/media/cdrom0"}; }, {"/games/cd2", "/media/cdrom0"});
+  EXPECT_EQ(d.Roots(), (std::vector<std::string>{"/media/cdrom0", "/games/cd2"}));
+}
+
+}  // namespace
+}  // namespace kest
