@@ -308,6 +308,13 @@ std::string TVrFileManager::ExtractToTemp(const std::string& name) {
     throw;
   }
   f.reset();
+  if (TVrFileCollection* c = ContentCollection(name); c && !LooseFile(name)) {
+    if (const TVrFile* e = c->FindEntry(name); e && e->Data) {
+      lock.FromData = true;
+      lock.DataSize = e->Data->Size();
+      lock.DataCrc = Crc32(e->Data->Memory(), e->Data->Size());
+    }
+  }
   locks_.push_back(lock);
   return lock.Path;
 }
@@ -318,8 +325,18 @@ std::string TVrFileManager::GetRealFileName(const std::string& name) {
     for (size_t i = 0; i < locks_.size(); ++i) {
       if (locks_[i].Name != name) continue;  // exactly that name: a case variant is a copy of its own
       struct stat st;
-      if (::stat(locks_[i].Path.c_str(), &st) == 0) return locks_[i].Path;
-      locks_.erase(locks_.begin() + std::ptrdiff_t(i));  // removed behind our back: extract again
+      bool current = ::stat(locks_[i].Path.c_str(), &st) == 0;  // not removed behind our back
+      if (current && locks_[i].FromData) {
+        // A copy of an in-memory entry stands only while the entry holds what was copied.
+        const TVrFileCollection* c = ContentCollection(name);
+        const TVrFile* e = c ? c->FindEntry(name) : nullptr;
+        current = e && e->Data && e->Data->Size() == locks_[i].DataSize &&
+                  Crc32(e->Data->Memory(), e->Data->Size()) == locks_[i].DataCrc;
+      }
+      if (current) return locks_[i].Path;
+      // The old copy goes with its lock (a player that still has it open keeps reading it).
+      pendingDeletes_.push_back(locks_[i].Path);
+      locks_.erase(locks_.begin() + std::ptrdiff_t(i));
       break;
     }
     return ExtractToTemp(name);

@@ -72,6 +72,11 @@ struct TVrLockData {
   int32_t Id = 0;
   std::string Name;  // the title name it was extracted from
   std::string Path;  // the temporary file (native)
+  // For copies of in-memory entries: the content they were made from, so that a copy is
+  // made again when a script has rewritten the entry since.
+  bool FromData = false;
+  int64_t DataSize = 0;
+  uint32_t DataCrc = 0;
 };
 
 class TVrFileManager {

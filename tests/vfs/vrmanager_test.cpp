@@ -196,6 +196,18 @@ TEST(VrManager, ExtractionAndLockLifetime) {
     const std::string again = m.GetRealFileName("movie.mpg");
     EXPECT_EQ(test::ReadFileBytes(again), std::string(7000, 'm'));
     EXPECT_EQ(m.Locks().back().Id, 3);  // the failed extraction used up id 2
+
+    // A copy of an in-memory entry is made again once a script rewrites the entry.
+    TVrFile* mem = m.MemoryCollection().AddMemoryEntry("mem:clip.wav");
+    mem->Data->WriteBuffer("one", 3);
+    const std::string first = m.GetRealFileName("mem:clip.wav");
+    EXPECT_EQ(m.GetRealFileName("mem:clip.wav"), first);
+    mem->Data->SetPosition(0);
+    mem->Data->WriteBuffer("two", 3);
+    const std::string second = m.GetRealFileName("mem:clip.wav");
+    EXPECT_EQ(test::ReadFileBytes(second), "two");
+    m.Maintain();
+    EXPECT_FALSE(fs::exists(first));
   }
   EXPECT_FALSE(fs::exists(tempFolder));  // every copy and the folder go with the manager
 }
