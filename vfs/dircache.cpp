@@ -65,17 +65,24 @@ const TDirCache::Listing* TDirCache::List(const std::string& nativeFolder) {
 }
 
 std::string TDirCache::Match(const std::string& folder, const std::string& cp932, bool wantFolder) {
-  // The exact name first (UTF-8, then the CP932 bytes), without listing the folder.
-  bool isFolder = false;
+  // A folder listed before answers from its listing (one stat to see that it is current);
+  // otherwise the exact name is tried first (UTF-8, then the CP932 bytes) without listing.
   const std::string utf8 = Cp932ToUtf8(cp932);
-  if (Kind(Join(folder, utf8), &isFolder) && isFolder == wantFolder) return utf8;
-  if (utf8 != cp932 && Kind(Join(folder, cp932), &isFolder) && isFolder == wantFolder) return cp932;
+  if (!dirs_.count(folder.empty() ? "." : folder)) {
+    bool isFolder = false;
+    if (Kind(Join(folder, utf8), &isFolder) && isFolder == wantFolder) return utf8;
+    if (utf8 != cp932 && Kind(Join(folder, cp932), &isFolder) && isFolder == wantFolder) return cp932;
+  }
   const Listing* l = List(folder);
   if (!l) return std::string();
   const std::string folded = FoldCase(cp932);
-  for (const Entry& e : l->entries)
-    if (e.folder == wantFolder && e.folded == folded) return e.native;
-  return std::string();
+  const Entry* hit = nullptr;
+  for (const Entry& e : l->entries) {
+    if (e.folder != wantFolder || e.folded != folded) continue;
+    if (e.native == utf8 || e.native == cp932) return e.native;  // the exact name wins over case variants
+    if (!hit) hit = &e;
+  }
+  return hit ? hit->native : std::string();
 }
 
 std::optional<std::string> TDirCache::Resolve(const std::string& nativeFolder, std::string_view cp932Name,
