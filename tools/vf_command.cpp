@@ -95,7 +95,7 @@ int Extract(std::vector<std::string> a) {
     // The later of two equal names wins, as in the player: skip the earlier one.
     if (c.IndexOf(e->Name()) != i) continue;
     const std::string shown = Cp932ToUtf8(e->Name());
-    auto parts = SplitRelativeName(e->Name());
+    auto parts = SplitRelativeName(e->Name(), true);  // "save:slot1" is a file name here
     if (!parts || parts->empty()) {
       std::fprintf(stderr, "kesttool vf: skipped an entry whose name leaves the folder: \"%s\"\n", shown.c_str());
       ++bad;

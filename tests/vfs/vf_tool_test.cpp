@@ -110,11 +110,15 @@ TEST_F(VfTool, ExtractNeverLeavesTheFolder) {
   TVrFileCollection w;
   w.AddMemoryEntry("..\\escape.txt")->Data->WriteBuffer("x", 1);
   w.AddMemoryEntry("ok\\in.txt")->Data->WriteBuffer("y", 1);
+  w.AddMemoryEntry("save:slot1")->Data->WriteBuffer("z", 1);
+  w.AddMemoryEntry("/etc/evil")->Data->WriteBuffer("z", 1);
   w.SaveToFile(dir / "evil.dat");
   const Result r = Tool("vf extract " + Q(dir / "evil.dat") + " " + Q(dir / "out"));
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "escape.txt"));
   EXPECT_EQ(test::ReadFileBytes(dir / "out/ok/in.txt"), "y");
+  EXPECT_EQ(test::ReadFileBytes(dir / "out/save:slot1"), "z");
+  EXPECT_NE(r.out.find("\"/etc/evil\""), std::string::npos) << r.out;
 }
 
 }  // namespace
