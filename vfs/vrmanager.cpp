@@ -417,6 +417,14 @@ bool TVrFileManager::AddExitDelete(const std::string& name) {
   return true;
 }
 
+std::optional<std::string> TVrFileManager::LooseWritePath(const std::string& name) {
+  if (baseFolder_.empty()) return std::nullopt;
+  auto path = loose_.Resolve(baseFolder_, name);
+  if (!path) path = MapLooseFileForWrite(baseFolder_, name);
+  loose_.Invalidate();
+  return path;
+}
+
 void TVrFileManager::RunExitDeletes() {
   for (const std::string& p : exitDeletes_) ::unlink(p.c_str());
   if (!exitDeletes_.empty()) loose_.Invalidate();

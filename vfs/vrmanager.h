@@ -163,6 +163,11 @@ class TVrFileManager {
   // A loose file in the base folder to delete at exit (title name; refused when it would
   // leave the folder). Answers whether it was taken.
   bool AddExitDelete(const std::string& name);
+  // The native path where a title name is to be written in the base folder (an existing
+  // file of that name in any letter case, else the name converted); nothing without a base
+  // folder or when the name would leave it. The loose-file listings are refreshed, as the
+  // caller is about to write.
+  std::optional<std::string> LooseWritePath(const std::string& name);
   void RunExitDeletes();
   // The loose-file lookups (shared with callers that write into the base folder).
   TDirCache& Loose() { return loose_; }

@@ -151,7 +151,10 @@ TEST(VrManager, LooseNamesCaseCacheAndEscapes) {
     EXPECT_THROW(Read(m, bad), EVrFileNotFound);
     EXPECT_FALSE(m.AddExitDelete(bad));
   }
+  EXPECT_FALSE(m.LooseWritePath("..\\x.zar"));
+  EXPECT_EQ(m.LooseWritePath("Cap\\\x95\x5C.zar"), d / "base/Cap/表.zar");  // to be made, converted
   test::WriteFileBytes(d / "base/Temp.DAT", "x");
+  EXPECT_EQ(m.LooseWritePath("temp.dat"), d / "base/Temp.DAT");  // the existing file, any case
   EXPECT_TRUE(m.AddExitDelete("temp.dat"));
   m.RunExitDeletes();
   EXPECT_FALSE(fs::exists(d.Path() / "base" / "Temp.DAT"));
