@@ -300,16 +300,19 @@ bool PlanRotation(const TRect& clip, int32_t x, int32_t y, const TRect& srcRect,
 
 // For every destination row, gathers the source pixels (and mask bytes) of the runs that
 // fall inside lim, and calls fn(dstPtr, pixels, maskBytes, n) per run.
-template <class Fn>
-void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
-                 const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn fn) {
+template <int B, class Fn>
+void RunRotationB(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
+                  const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn& fn) {
   TScratch& sc = Scratch();
-  const int32_t bpp = d.BytesPerPixel();
   const int32_t w = r.box.Width();
-  uint8_t* px = Grow(sc.a, size_t(w) * size_t(bpp));
+  uint8_t* px = Grow(sc.a, size_t(w) * B);
   uint8_t* mk = m ? Grow(sc.b, size_t(w)) : nullptr;
-  const int64_t L = lim.Left, R = lim.Right, T = lim.Top, B = lim.Bottom;
+  const int64_t L = lim.Left, R = lim.Right, T = lim.Top, Bt = lim.Bottom;
   const int64_t mirrorU = int64_t(srcRect.Left) + srcRect.Right - 1, mirrorV = int64_t(srcRect.Top) + srcRect.Bottom - 1;
+  const uint8_t* sBits = s.Bits;
+  const int64_t sPitch = s.Pitch;
+  const uint8_t* mBits = m ? m->Bits : nullptr;
+  const int64_t mPitch = m ? m->Pitch : 0;
   for (int32_t j = 0; j < r.box.Height(); ++j) {
     int64_t U = r.u0 + j * r.duRow, V = r.v0 + j * r.dvRow;
     uint8_t* drow = d.At(r.box.Left, r.box.Top + j);
@@ -318,17 +321,27 @@ void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, c
       int64_t u = U >> 16, v = V >> 16;
       if (mx) u = mirrorU - u;
       if (my) v = mirrorV - v;
-      const bool in = u >= L && u < R && v >= T && v < B;
-      if (in) {
+      if (u >= L && u < R && v >= T && v < Bt) {
         if (run < 0) run = i;
-        std::memcpy(px + int64_t(i) * bpp, s.At(int32_t(u), int32_t(v)), size_t(bpp));
-        if (mk) mk[i] = *m->At(int32_t(u), int32_t(v));
+        std::memcpy(px + int64_t(i) * B, sBits + v * sPitch + u * B, B);
+        if (mk) mk[i] = mBits[v * mPitch + u];
       } else if (run >= 0) {
-        fn(drow + int64_t(run) * bpp, px + int64_t(run) * bpp, mk ? mk + run : nullptr, i - run);
+        fn(drow + int64_t(run) * B, px + int64_t(run) * B, mk ? mk + run : nullptr, i - run);
         run = -1;
       }
     }
-    if (run >= 0) fn(drow + int64_t(run) * bpp, px + int64_t(run) * bpp, mk ? mk + run : nullptr, w - run);
+    if (run >= 0) fn(drow + int64_t(run) * B, px + int64_t(run) * B, mk ? mk + run : nullptr, w - run);
+  }
+}
+
+template <class Fn>
+void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
+                 const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn fn) {
+  switch (d.BytesPerPixel()) {
+    case 1: return RunRotationB<1>(d, r, s, m, lim, srcRect, mx, my, fn);
+    case 2: return RunRotationB<2>(d, r, s, m, lim, srcRect, mx, my, fn);
+    case 3: return RunRotationB<3>(d, r, s, m, lim, srcRect, mx, my, fn);
+    default: return RunRotationB<4>(d, r, s, m, lim, srcRect, mx, my, fn);
   }
 }
 

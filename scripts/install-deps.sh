@@ -12,6 +12,8 @@ PACKAGES=(
   libsdl2-dev
   # pictures and compression
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  # the peer of the drawing-surface benchmarks
+  libpixman-1-dev
 )
 
 missing=()
