@@ -10,6 +10,7 @@
 #include "gfx/dibx_kernels.h"
 #include "gfx/gfxerrors.h"
 #include "gfx/piccodecs.h"
+#include "gfx/zarns.h"
 #include "vfs/streams.h"
 
 namespace kest {
@@ -1314,27 +1315,32 @@ bool TCustomDIBX::LoadFromStream(TStream& stream, int32_t id) {
   std::vector<uint8_t> bytes(static_cast<size_t>(left));
   try {
     stream.ReadBuffer(bytes.data(), left);
-  } catch (const EKest&) {
+  } catch (const std::exception&) {
     return false;
   }
   return LoadFromBytes(bytes.data(), bytes.size(), id);
 }
 
 bool TCustomDIBX::LoadFromBytes(const uint8_t* data, size_t size, int32_t id) {
-  (void)id;
   TDIBSurface img;
   try {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
       LoadBmp(data, size, img);
     } else if (size >= 4 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
       LoadPng(data, size, img);
-      img.FreeMask();  // transparency is dropped
+    } else if (size >= 4 && std::memcmp(data, "Zarn", 4) == 0) {
+      TBlobStream stream(data, int64_t(size));
+      TZarnFrameList frames(id);
+      frames.LoadFromStream(stream, true);
+      if (frames.Count() == 0) return false;
+      img = std::move(frames.Frame(0).Image);
     } else {
       return false;
     }
-  } catch (const EKest&) {
+  } catch (const std::exception&) {  // damaged, truncated, or too large for memory
     return false;
   }
+  img.FreeMask();  // transparency is dropped: the surface holds colours only
   if (img.IsEmpty()) return false;
   const int32_t bits = LayoutOf(BitCount()) >= 0 ? BitCount() : 32;
   SetSize(img.Width(), img.Height(), bits);
