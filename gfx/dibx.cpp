@@ -118,6 +118,20 @@ TChannels ChannelsOf(int32_t bitCount) {
 
 bool SameLayout(const TPixelView& a, const TPixelView& b) { return a.BitCount == b.BitCount; }
 
+// A source that shares its pixels with the destination is read from a copy, so that
+// overlapping rows are never read after they were written.
+struct TStableSource {
+  std::vector<uint8_t> copy;
+  void Fix(const TPixelView& d, TPixelView& s) {
+    if (s.Bits != d.Bits) return;
+    const size_t row = size_t(s.Width) * size_t(s.BytesPerPixel());
+    copy.resize(row * size_t(s.Height));
+    for (int32_t y = 0; y < s.Height; ++y) std::memcpy(copy.data() + row * size_t(y), s.Row(y), row);
+    s.Bits = copy.data();
+    s.Pitch = int32_t(row);
+  }
+};
+
 // --- positioned plans -----------------------------------------------------------------
 
 // Where a positioned blit lands: destination (x, y, w, h) and the source rectangle it
@@ -218,6 +232,7 @@ bool StretchAxis(int32_t dLo, int32_t dHi, int32_t sLo, int32_t sHi, int32_t cLo
   const double step = double(sw) / double(dw);
   const int64_t cut = lo - dLo;
   const double adv = double(cut) * step;
+  if (adv >= double(sw)) return false;  // the clip cuts away the whole source
   const double whole = std::trunc(adv);
   const int64_t start = int64_t(whole) * 65536 + int64_t((adv - whole) * 65536.0);
   const int64_t stepFx = int64_t(step * 65536.0);
@@ -576,10 +591,7 @@ void TCustomDIBX::Assign(const TCustomDIBX& src) {
   if (&src == this || !src.View(s) || s.IsEmpty() || !DestView(d, clip)) return;
   if (SameLayout(d, s)) return Draw(0, 0, src.BoundsRect(), src, false);
   // Layouts differ: the colours are carried over pixel by pixel.
-  const TCustomDIBX& from = src;
-  TPlan p;
-  if (!PlanBlit(clip, 0, 0, src.BoundsRect(), src.BoundsRect(), false, false, p)) return;
-  TDIBSurface tmp = from.ToImage();
+  TDIBSurface tmp = src.ToImage();
   TDIBX conv(tmp.Width(), tmp.Height(), d.BitCount);
   conv.FromImage(tmp);
   Draw(0, 0, conv.BoundsRect(), conv, false);
@@ -590,6 +602,8 @@ void TCustomDIBX::Draw(int32_t x, int32_t y, const TRect& srcRect, const TCustom
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const int32_t bpp = d.BytesPerPixel();
@@ -611,6 +625,8 @@ void TCustomDIBX::DrawMask(int32_t x, int32_t y, const TRect& srcRect, const TCu
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -625,6 +641,8 @@ void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TRect& srcRect, const TC
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -642,6 +660,8 @@ void TCustomDIBX::DrawMaskAlpha(int32_t x, int32_t y, const TRect& srcRect, cons
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -657,6 +677,8 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TRect& srcRect, const TCus
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -672,6 +694,8 @@ void TCustomDIBX::DrawMaskAdd(int32_t x, int32_t y, const TRect& srcRect, const 
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -691,6 +715,8 @@ void TCustomDIBX::DrawRotate(int32_t x, int32_t y, const TRect& srcRect, const T
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TRotation r;
   if (!PlanRotation(clip, x, y, srcRect, angle, pivotX, pivotY, scaleX, scaleY, r)) return;
   const TRect lim = ReadableRect(srcRect, s, nullptr);
@@ -719,6 +745,8 @@ void TCustomDIBX::DrawRotateMask(int32_t x, int32_t y, const TRect& srcRect, con
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TRotation r;
   if (!PlanRotation(clip, x, y, srcRect, angle, pivotX, pivotY, scaleX, scaleY, r)) return;
   const TRect lim = ReadableRect(srcRect, s, &m);
@@ -765,6 +793,8 @@ void TCustomDIBX::StretchDraw(const TRect& dr, const TRect& sr, const TCustomDIB
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && src.TransparentColor != -1;
   const uint32_t kv = uint32_t(src.TransparentColor);
@@ -785,6 +815,8 @@ void TCustomDIBX::StretchDrawMask(const TRect& dr, const TRect& sr, const TCusto
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   StretchBody(d, clip, dr, sr, s, &m, mx, my, [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
     if (alpha == 255) k.Mask(dp, px, mk, n); else k.MaskAlpha(dp, px, mk, n, uint32_t(alpha));
@@ -798,6 +830,8 @@ void TCustomDIBX::StretchDrawAdd(const TRect& dr, const TRect& sr, const TCustom
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && src.TransparentColor != -1;
   const uint32_t kv = uint32_t(src.TransparentColor);
@@ -813,6 +847,8 @@ void TCustomDIBX::StretchDrawMaskAdd(const TRect& dr, const TRect& sr, const TCu
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   StretchBody(d, clip, dr, sr, s, &m, mx, my, [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
     k.MaskAdd(dp, px, mk, n, uint32_t(weight));
@@ -921,20 +957,20 @@ void TCustomDIBX::DrawGlyphColors(int32_t x, int32_t y, const TRect& sr, const T
 // --- tiles ----------------------------------------------------------------------------------
 
 namespace {
-// Calls fn(x, y) for the top-left corner of every tile that meets r.
+// Calls fn(x, y) for the top-left corner of every tile that meets the visible part of r.
 template <class Fn>
-void ForTiles(const TRect& r, int32_t tw, int32_t th, int32_t offX, int32_t offY, int32_t gapX, int32_t gapY,
-              Fn fn) {
+void ForTiles(const TRect& r, const TRect& visible, int32_t tw, int32_t th, int32_t offX, int32_t offY, int32_t gapX,
+              int32_t gapY, Fn fn) {
   const int64_t stepX = int64_t(tw) + gapX, stepY = int64_t(th) + gapY;
-  if (tw <= 0 || th <= 0 || stepX <= 0 || stepY <= 0 || r.IsEmpty()) return;
+  if (tw <= 0 || th <= 0 || stepX <= 0 || stepY <= 0 || r.IsEmpty() || visible.IsEmpty()) return;
   const int64_t x0 = int64_t(r.Left) - FloorMod(offX, tw), y0 = int64_t(r.Top) - FloorMod(offY, th);
-  for (int64_t ty = y0; ty < r.Bottom; ty += stepY) {
-    if (ty + th <= r.Top) continue;
-    for (int64_t tx = x0; tx < r.Right; tx += stepX) {
-      if (tx + tw <= r.Left) continue;
-      fn(int32_t(tx), int32_t(ty));
-    }
-  }
+  // Skip the tiles that end before the visible area.
+  auto first = [](int64_t origin, int64_t size, int64_t step, int64_t edge) {
+    const int64_t k = edge - size + 1 - origin;  // tiles with origin + n*step + size > edge
+    return k <= 0 ? origin : origin + (k + step - 1) / step * step;
+  };
+  for (int64_t ty = first(y0, th, stepY, visible.Top); ty < visible.Bottom; ty += stepY)
+    for (int64_t tx = first(x0, tw, stepX, visible.Left); tx < visible.Right; tx += stepX) fn(int32_t(tx), int32_t(ty));
 }
 
 // Narrows a surface's clip to r for the life of the object.
@@ -958,7 +994,7 @@ class TClipNarrow {
 #define KEST_TILE_BODY(CALL)                                                                  \
   TClipNarrow narrow(*this, r);                                                             \
   if (!narrow.Ok()) return;                                                                 \
-  ForTiles(r, sr.Width(), sr.Height(), offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) { CALL; })
+  ForTiles(r, ClipArea(), sr.Width(), sr.Height(), offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) { CALL; })
 
 void TCustomDIBX::TileDraw(const TRect& r, const TRect& sr, const TCustomDIBX& src, int32_t offsetX, int32_t offsetY,
                            int32_t gapX, int32_t gapY, bool key, bool mx, bool my) {
@@ -999,7 +1035,7 @@ void TCustomDIBX::TileStretchDraw(const TRect& r, const TRect& sr, const TCustom
   if (alpha <= 0 || alpha >= 512 || sr.IsEmpty()) return;
   TClipNarrow narrow(*this, r);
   if (!narrow.Ok()) return;
-  ForTiles(r, tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
+  ForTiles(r, ClipArea(), tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
     const TRect dr{tx, ty, tx + tileW, ty + tileH};
     if (alpha > 255) StretchDrawAdd(dr, sr, src, alpha - 256, key, mx, my);
     else StretchDraw(dr, sr, src, alpha, key, mx, my);
@@ -1012,7 +1048,7 @@ void TCustomDIBX::TileStretchDrawMask(const TRect& r, const TRect& sr, const TCu
   if (alpha <= 0 || alpha >= 512 || sr.IsEmpty()) return;
   TClipNarrow narrow(*this, r);
   if (!narrow.Ok()) return;
-  ForTiles(r, tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
+  ForTiles(r, ClipArea(), tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
     const TRect dr{tx, ty, tx + tileW, ty + tileH};
     if (alpha > 255) StretchDrawMaskAdd(dr, sr, src, mask, alpha - 256, mx, my);
     else StretchDrawMask(dr, sr, src, mask, alpha, mx, my);
@@ -1031,6 +1067,8 @@ void TCustomDIBX::PatternFill(const TRect& r, const TCustomDIBX& pattern, int32_
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || s.IsEmpty() || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TRect c = IntersectRect(r, clip);
   if (c.IsEmpty()) return;
   const int32_t bpp = d.BytesPerPixel();
@@ -1061,7 +1099,8 @@ void PatternAxis(int64_t lo, int64_t hi, int64_t origin, int32_t offset, int32_t
                  std::vector<int32_t>& map) {
   const int64_t period = int64_t(size) << 16;
   const int64_t step = std::min<int64_t>((int64_t(256) << 16) / scale, period);
-  const int64_t start = FloorMod((int64_t(offset) + (lo - origin)) % (int64_t(1) << 40) * step, period);
+  const __int128 at = (__int128(offset) + (lo - origin)) * step % period;
+  const int64_t start = int64_t(at < 0 ? at + period : at);
   map.resize(size_t(hi - lo));
   int64_t pos = start;
   for (int64_t i = 0; i < hi - lo; ++i) {
@@ -1109,6 +1148,8 @@ void TCustomDIBX::PatternFillScaled(const TRect& r, const TCustomDIBX& pattern, 
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && pattern.TransparentColor != -1;
   const uint32_t kv = uint32_t(pattern.TransparentColor);
@@ -1135,6 +1176,8 @@ void TCustomDIBX::PatternFillScaledMask(const TRect& r, const TCustomDIBX& patte
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   PatternScaledBody(d, clip, r, s, &m, offX, offY, scX, scY, mx, my,
                     [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
@@ -1174,6 +1217,8 @@ void TCustomDIBX::DrawIndexed(int32_t x, int32_t y, const TRect& sr, const TCust
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, sr, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -1200,6 +1245,8 @@ void TCustomDIBX::DrawIndexedAdd(int32_t x, int32_t y, const TRect& sr, const TC
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, sr, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -1223,6 +1270,8 @@ void TCustomDIBX::StretchDrawIndexed(const TRect& dr, const TRect& sr, const TCu
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TRect lim = ReadableRect(sr, s, nullptr);
   if (lim.IsEmpty()) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));

@@ -383,6 +383,17 @@ TEST(DibxGeometry, NegativePitchViewsDrawTheSameRows) {
   EXPECT_EQ(first, 0x00505050u);  // row 0 lives at the end of memory
 }
 
+TEST(DibxGeometry, DrawingASurfaceOntoItselfReadsTheOldPixels) {
+  TDIBX s = Numbered(3, 4);
+  s.Draw(1, 1, s.BoundsRect(), s, false);  // rows overlap downwards and columns rightwards
+  EXPECT_EQ(RowOf(s, 0), (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(RowOf(s, 1), (std::vector<uint32_t>{16, 0, 1}));
+  EXPECT_EQ(RowOf(s, 3), (std::vector<uint32_t>{48, 32, 33}));
+  TDIBX t = Numbered(4, 1);
+  t.StretchDraw(TRect{0, 0, 4, 1}, TRect{0, 0, 2, 1}, t, 255, false);
+  EXPECT_EQ(RowOf(t, 0), (std::vector<uint32_t>{0, 0, 1, 1}));
+}
+
 TEST(DibxGeometry, FrameRectBandsNeverOverlap) {
   TDIBX s = Solid(6, 5, 32, 0x00000000);
   s.FrameRectAdd(TRect{0, 0, 6, 5}, 1, 0x00101010);
