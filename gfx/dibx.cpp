@@ -902,7 +902,7 @@ void GlyphWalk(const TPixelView& d, const TRect& clip, int32_t x, int32_t y, con
 void TCustomDIBX::DrawGlyph(int32_t x, int32_t y, const TRect& sr, const TBitImage& g, int32_t factor, uint32_t color,
                             int32_t alpha, bool mx, bool my) {
   alpha = Clamp255(alpha);
-  if (alpha == 0 || factor <= 0 || factor > kMaxGlyphFactor || g.Bits == nullptr || g.BitsPerPixel != 1) return;
+  if (alpha == 0 || factor <= 0 || factor > kMaxGlyphFactor || !g.IsValid() || g.BitsPerPixel != 1) return;
   TPixelView d;
   TRect clip;
   if (!DestView(d, clip)) return;
@@ -929,7 +929,7 @@ void TCustomDIBX::DrawGlyph(int32_t x, int32_t y, const TRect& sr, const TBitIma
 // above 255 adds the weighted colours (weight alpha - 256) instead of blending.
 void TCustomDIBX::DrawGlyphColors(int32_t x, int32_t y, const TRect& sr, const TBitImage& g, int32_t factor,
                                   const std::array<uint32_t, 3>& colors, int32_t alpha, bool mx, bool my) {
-  if (alpha <= 0 || alpha >= 512 || alpha == 256 || factor <= 0 || factor > kMaxGlyphFactor || g.Bits == nullptr ||
+  if (alpha <= 0 || alpha >= 512 || alpha == 256 || factor <= 0 || factor > kMaxGlyphFactor || !g.IsValid() ||
       g.BitsPerPixel != 2)
     return;
   TPixelView d;

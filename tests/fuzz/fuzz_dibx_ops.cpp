@@ -51,10 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (r.U8() & 1) dst.ClipRect = r.Rect();
   TColorTable table{};
   const std::array<uint32_t, 3> colours = {1, 2, 3};
-  std::vector<uint8_t> glyphBits(64, 0x5A);
-  const TBitImage glyph{glyphBits.data(), 4, 32, 16, int32_t(1 + (r.U8() & 1))};
+  std::vector<uint8_t> glyphBits(128, 0x5A);
+  const TBitImage glyph{glyphBits.data(), 8, 32, 16, int32_t(1 + (r.U8() & 1))};
   TDIBXWave wave(&dst);
-  wave.SetSize(r.Small(64), r.Small(32), bits);
+  try {
+    wave.SetSize(r.Small(64), r.Small(32), bits);
+  } catch (const EKest&) {
+    return 0;  // beyond the size caps
+  }
   wave.OriginX = r.Small(20), wave.OriginY = r.Small(20);
   for (int32_t& o : wave.RowOffsets) o = r.Small(30);
   for (int step = 0; step < 12 && r.n > 0; ++step) {
