@@ -265,13 +265,11 @@ void RunStretch(const TPixelView& d, const TRect& clip, const TRect& dr, const T
   while (i0 < i1 && sc.cols[size_t(i0)] < 0) ++i0;
   while (i1 > i0 && sc.cols[size_t(i1 - 1)] < 0) --i1;
   if (i0 >= i1) return;
-  const int32_t bpp = d.BytesPerPixel();
   for (int32_t j = 0; j < ay.count; ++j) {
     const int32_t syy = rows[size_t(j)];
     if (syy < 0) continue;
     fn(d.At(ax.first + i0, ay.first + j), syy, sc.cols.data() + i0, i1 - i0, j);
   }
-  (void)bpp;
 }
 
 // --- rotation -----------------------------------------------------------------------------
