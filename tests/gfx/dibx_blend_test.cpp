@@ -138,6 +138,12 @@ const TBlendCase kBlendCases[] = {
     {32, K::fillmask, 128, 255, 0x12C86432, 0xAB0A141E, 0xAB683B27},
     {32, K::fillmask, 1, 100, 0x12C86432, 0xAB0A141E, 0xAB0A141E},
     {32, K::alpha, 255, 0, 0x12C86432, 0x12C86432, 0x12C86432},
+    // A colour blended over itself stays exactly as it is.
+    {8, K::fillalpha, 200, 0, 0xC8, 0xC8, 0xC8},
+    {15, K::fillalpha, 200, 0, 0x7E4A, 0x7E4A, 0x7E4A},
+    {16, K::fillalpha, 200, 0, 0xFC8A, 0xFC8A, 0xFC8A},
+    {24, K::fillalpha, 200, 0, 0xC86432, 0xC86432, 0xC86432},
+    {32, K::fillalpha, 200, 0, 0x12C86432, 0x12C86432, 0x12C86432},
     // The fourth byte of a 32-bit pixel is not part of its colour.
     {32, K::alpha, 128, 0, 0x00C86432, 0xFFC86432, 0xFFC86432},
     {32, K::fillmask, 255, 255, 0x00C86432, 0xFF000000, 0xFFC86432},
