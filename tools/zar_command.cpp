@@ -129,7 +129,14 @@ std::unique_ptr<TZarnLayer> LayerFromPicture(const std::string& spec, bool withM
   one.LoadFromFile(path);
   auto l = std::make_unique<TZarnLayer>();
   l->Image = std::move(one.Frame(0).Image);
-  if (!withMask) l->Image.FreeMask();
+  // An alpha channel that is opaque everywhere is no mask.
+  if (l->Image.HasMask()) {
+    const TDIBSurface& m = *l->Image.Mask();
+    bool opaque = true;
+    for (int32_t y = 0; y < m.Height() && opaque; ++y)
+      for (int32_t x = 0; x < m.Width() && opaque; ++x) opaque = m.Row(y)[x] == 255;
+    if (opaque || !withMask) l->Image.FreeMask();
+  }
   l->HasMask = l->Image.HasMask();
   l->Opacity = std::min(255, std::max(0, opacity));
   const size_t slash = path.find_last_of('/');
