@@ -474,7 +474,7 @@ void Enlarge(const uint8_t* src, int32_t sw, int32_t sh, int32_t ch, uint8_t* ds
       uint8_t* o = dst + (size_t(y) * w + x) * ch;
       for (int32_t c = 0; c < ch; ++c) {
         if (total <= 0) {
-          o[c] = key[c];
+          o[c] = key ? key[c] : 0;
           continue;
         }
         double v = 0;
@@ -495,7 +495,8 @@ void ResizeChannels(const uint8_t* src, int32_t sw, int32_t sh, int32_t ch, uint
 
 void TDIBSurface::Resize(int32_t w, int32_t h, bool keep, TColorRef key, bool smooth) {
   if (w == width_ && h == height_) return;
-  if (w <= 0 || h <= 0 || IsEmpty())
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide || IsEmpty() ||
+      PaddedRowBytes(w, 32) * h > kMaxImageBytes)
     throw EKestBadData(gfxmsg::kBadSize);
   std::unique_ptr<TDIBSurface> mask = std::move(mask_);
   if (mask) {
@@ -546,9 +547,8 @@ void TDIBSurface::ConvertBitCount(int32_t b, int32_t maxColours, bool dither) {
   const int32_t cur = BitCount();
   if (cur == b && (b > 8 || maxColours >= (1 << b))) return;
   std::unique_ptr<TDIBSurface> mask = std::move(mask_);
-  TDIBSurface old;
-  old.Assign(*this);
   const int32_t w = width_, h = height_;
+  TDIBSurface old(std::move(*this));  // this image is allocated anew below
   if (cur <= 8 && b <= 8 && b >= cur && maxColours >= (1 << cur)) {
     // The palette already fits: the indices are kept, in the wider storage.
     SetSize(w, h, b);

@@ -153,3 +153,66 @@ void CaptureWriteZlib(benchmark::State& st) {
 BENCHMARK(CaptureWriteZlib)->Name("ZarnCapture/save_800x600x24_zlib")->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// The memory image: layout conversion and the mask blend against memcpy of the same
+// bytes; quantising and smooth reduction against a plain 24-bit copy of the source.
+void ImageBaselineMemcpy(benchmark::State& st) {
+  const TDIBSurface img = Scene(1280, 720);
+  std::vector<uint8_t> out(img.ByteSize());
+  for (auto _ : st) {
+    std::memcpy(out.data(), img.Bits(), out.size());
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+BENCHMARK(ImageBaselineMemcpy)->Name("Image/baseline_memcpy_1280x720x24")->Unit(benchmark::kMillisecond);
+
+void ImageConvert24To32(benchmark::State& st) {
+  const TDIBSurface img = Scene(1280, 720);
+  for (auto _ : st) {
+    TDIBSurface c;
+    c.Assign(img);
+    c.ConvertBitCount(32);
+    benchmark::DoNotOptimize(c.Bits());
+  }
+}
+BENCHMARK(ImageConvert24To32)->Name("Image/convert_24_to_32")->Unit(benchmark::kMillisecond);
+
+void ImageMaskBlend(benchmark::State& st) {
+  const TDIBSurface src = Scene(1280, 720);
+  TDIBSurface dst, mask;
+  dst.SetSize(1280, 720, 24);
+  mask.SetSize(1280, 720, 8);
+  for (int32_t y = 0; y < 720; ++y)
+    for (int32_t x = 0; x < 1280; ++x) mask.Row(y)[x] = uint8_t(x < 400 ? 255 : x < 800 ? 0 : x);
+  for (auto _ : st) {
+    DrawMaskBlend(dst, src, mask);
+    benchmark::DoNotOptimize(dst.Bits());
+  }
+}
+BENCHMARK(ImageMaskBlend)->Name("Image/mask_blend_1280x720x24")->Unit(benchmark::kMillisecond);
+
+void ImageQuantise(benchmark::State& st) {
+  const TDIBSurface img = Scene(640, 480);
+  for (auto _ : st) {
+    TDIBSurface c;
+    c.Assign(img);
+    c.ConvertBitCount(8, 256, true);
+    benchmark::DoNotOptimize(c.Bits());
+  }
+}
+BENCHMARK(ImageQuantise)->Name("Image/quantise_640x480_to_256_dithered")->Unit(benchmark::kMillisecond);
+
+void ImageReduce(benchmark::State& st) {
+  const TDIBSurface img = Scene(1280, 720);
+  for (auto _ : st) {
+    TDIBSurface c;
+    c.Assign(img);
+    c.Resize(320, 180, false, CLR_NONE, true);
+    benchmark::DoNotOptimize(c.Bits());
+  }
+}
+BENCHMARK(ImageReduce)->Name("Image/smooth_reduce_1280x720_to_320x180")->Unit(benchmark::kMillisecond);
+
+}  // namespace
