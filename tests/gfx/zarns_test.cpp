@@ -414,6 +414,46 @@ TEST(ZarnComposition, MasksKeysOpacityAndFirstLayer) {
   EXPECT_EQ(back.Frame(0).Image.Mask()->GetPixel(1, 0), 200u);
 }
 
+TEST(ZarnComposition, PaletteScreenDoorHiddenLayersAndFirstFrameOnly) {
+  // Frame 0: an 8 x 8 palette frame, a hidden layer of index 3, a visible layer of index 1
+  // at opacity 128 (screen door level 8: 36 of 64 pixels). Frame 1 copies its tiles from
+  // frame 0's hidden layer.
+  TZarnFrameList z;
+  auto layer = [](uint32_t index, int32_t opacity, bool visible) {
+    auto l = std::make_unique<TZarnLayer>();
+    l->Image.SetSize(8, 8, 8);
+    l->Image.Fill(index);
+    l->Opacity = opacity;
+    l->Visible = visible;
+    return l;
+  };
+  TZarnFrame& f = z.AddFrame();
+  f.Layers.push_back(layer(3, 255, false));
+  f.Layers.push_back(layer(1, 128, true));
+  TZarnFrame& g = z.AddFrame();
+  g.Image.SetSize(8, 8, 8);
+  g.Image.Fill(3);
+  TZarnWriteOptions o;
+  o.TileWidth = o.TileHeight = 4;
+  o.Compression = ZC_NONE;
+  TMemoryStream ms;
+  z.Write(ms, o);
+  ms.SetPosition(0);
+  TZarnFrameList back;
+  back.LoadFromStream(ms);
+  int ones = 0;
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) ones += back.Frame(0).Image.GetPixel(x, y) == 1;
+  EXPECT_EQ(ones, 36);
+  EXPECT_EQ(back.Frame(1).Image.GetPixel(7, 7), 3u);
+  EXPECT_EQ(back.Blocks.back().Size, 4 * 8);  // frame 1: a table of references, no pixels
+  // The first frame alone.
+  ms.SetPosition(0);
+  back.LoadFromStream(ms, true);
+  EXPECT_EQ(back.Count(), 1);
+  EXPECT_EQ(back.StoredFrameCount, 2);
+}
+
 TEST(ZarnConversion, PaletteFramesWidenAndKeysBecomeMasks) {
   TZarnFrameList z;
   TZarnFrame& f = z.AddFrame();
