@@ -588,6 +588,7 @@ void TDIBSurface::ConvertBitCount(int32_t b, int32_t maxColours, bool dither) {
         SetPixel(x, y, index[uint32_t(q[0]) | (uint32_t(q[1]) << 8) | (uint32_t(q[2]) << 16)]);
       }
   } else {
+    // Our own median cut; 1 bit is chosen directly (two colours), without a 16-colour step.
     const std::vector<uint32_t> chosen = ChoosePalette(px.data(), size_t(w) * size_t(h), limit);
     std::copy(chosen.begin(), chosen.end(), palette_.begin());
     std::vector<uint8_t> idx;
@@ -732,6 +733,7 @@ void DrawMaskBlend(TDIBSurface& dst, const TDIBSurface& src, const TDIBSurface& 
         const uint32_t r = Blend16(sp, dp, a, 256, bits == 15);
         d[x * 2] = uint8_t(r), d[x * 2 + 1] = uint8_t(r >> 8);
       } else {
+        // Every byte, the uninterpreted fourth one of 32 bits too.
         for (int c = 0; c < bpp; ++c) d[x * bpp + c] = uint8_t((a * s[x * bpp + c] + (255 - a) * d[x * bpp + c]) / 256);
       }
     }

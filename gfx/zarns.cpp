@@ -75,6 +75,8 @@ std::vector<int> Permutation(int32_t code, int n) {
   return p;
 }
 
+// Tile rows are packed to whole bytes; 15-bit pixels take their 16-bit storage, as the
+// rows of the image do (15 bits a pixel would leave the rows short).
 int64_t TileRowBytes(int32_t tw, int32_t bitCount) { return (int64_t(tw) * StorageBits(bitCount) + 7) / 8; }
 
 // Copies w pixels of packed bits (most significant first) into row y at x.
@@ -327,7 +329,7 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
       TileWidth = GetI32LE(h + 28), TileHeight = GetI32LE(h + 32);
       FirstLayerOpaque = Version >= 105 ? h[36] != 0 : false;
       JpegQuality = h[37];
-      if (Compression > ZC_JPEG || TileWidth < 0 || TileHeight < 0) Bad();
+      if (Compression > ZC_JPEG || TileWidth < 0 || TileHeight < 0) Bad();  // unknown storage
     } else {
       FormatVersion = Version;
       frameCount = ReadInt(s);
