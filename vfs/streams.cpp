@@ -192,6 +192,7 @@ TFileStream::TFileStream(const std::string& path, TFileAccess access) : path_(pa
     case TFileAccess::Write: flags |= O_WRONLY; break;
     case TFileAccess::ReadWrite: flags |= O_RDWR; break;
     case TFileAccess::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case TFileAccess::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
   }
   fd_ = ::open(path.c_str(), flags, 0644);
   if (fd_ < 0) FileError(kMsgCannotOpen, path);

@@ -52,7 +52,7 @@ class TStream {
   virtual const uint8_t* Memory() const { return nullptr; }
 
   // Moves relative to the start, the current position or the end; answers the position.
-  int64_t Seek(int64_t offset, TSeekOrigin origin);
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin);
   // Bytes between the position and the end (0 when the position is at or beyond it).
   int64_t Remaining() const;
   // Reads exactly count bytes or raises EReadError.
@@ -76,6 +76,9 @@ class TMemoryStream : public TStream {
   const uint8_t* Memory() const override { return data_.data(); }
 
   uint8_t* Data() { return data_.data(); }
+  // The bytes themselves, for fillers that write in place (the capacity is kept between
+  // uses); callers set the position afterwards.
+  std::vector<uint8_t>& Storage() { return data_; }
   const std::vector<uint8_t>& Bytes() const { return data_; }
   // Takes the bytes out; the stream is left empty at position 0.
   std::vector<uint8_t> TakeBytes();
@@ -126,6 +129,7 @@ enum class TFileAccess {
   Write,      // an existing file, write only
   ReadWrite,  // an existing file
   Create,     // created anew (an existing file is truncated), read and write
+  CreateNew,  // a new file that must not exist yet (never follows a link), read and write
 };
 
 // One file on disk, read and written with pread/pwrite at the stream's own position, so
