@@ -474,7 +474,7 @@ void Enlarge(const uint8_t* src, int32_t sw, int32_t sh, int32_t ch, uint8_t* ds
       uint8_t* o = dst + (size_t(y) * w + x) * ch;
       for (int32_t c = 0; c < ch; ++c) {
         if (total <= 0) {
-          o[c] = key[c];
+          o[c] = key ? key[c] : 0;
           continue;
         }
         double v = 0;
@@ -495,7 +495,8 @@ void ResizeChannels(const uint8_t* src, int32_t sw, int32_t sh, int32_t ch, uint
 
 void TDIBSurface::Resize(int32_t w, int32_t h, bool keep, TColorRef key, bool smooth) {
   if (w == width_ && h == height_) return;
-  if (w <= 0 || h <= 0 || IsEmpty())
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide || IsEmpty() ||
+      PaddedRowBytes(w, 32) * h > kMaxImageBytes)
     throw EKestBadData(gfxmsg::kBadSize);
   std::unique_ptr<TDIBSurface> mask = std::move(mask_);
   if (mask) {
@@ -546,9 +547,8 @@ void TDIBSurface::ConvertBitCount(int32_t b, int32_t maxColours, bool dither) {
   const int32_t cur = BitCount();
   if (cur == b && (b > 8 || maxColours >= (1 << b))) return;
   std::unique_ptr<TDIBSurface> mask = std::move(mask_);
-  TDIBSurface old;
-  old.Assign(*this);
   const int32_t w = width_, h = height_;
+  TDIBSurface old(std::move(*this));  // this image is allocated anew below
   if (cur <= 8 && b <= 8 && b >= cur && maxColours >= (1 << cur)) {
     // The palette already fits: the indices are kept, in the wider storage.
     SetSize(w, h, b);
@@ -588,6 +588,7 @@ void TDIBSurface::ConvertBitCount(int32_t b, int32_t maxColours, bool dither) {
         SetPixel(x, y, index[uint32_t(q[0]) | (uint32_t(q[1]) << 8) | (uint32_t(q[2]) << 16)]);
       }
   } else {
+    // Our own median cut; 1 bit is chosen directly (two colours), without a 16-colour step.
     const std::vector<uint32_t> chosen = ChoosePalette(px.data(), size_t(w) * size_t(h), limit);
     std::copy(chosen.begin(), chosen.end(), palette_.begin());
     std::vector<uint8_t> idx;
@@ -732,6 +733,7 @@ void DrawMaskBlend(TDIBSurface& dst, const TDIBSurface& src, const TDIBSurface& 
         const uint32_t r = Blend16(sp, dp, a, 256, bits == 15);
         d[x * 2] = uint8_t(r), d[x * 2 + 1] = uint8_t(r >> 8);
       } else {
+        // Every byte, the uninterpreted fourth one of 32 bits too.
         for (int c = 0; c < bpp; ++c) d[x * bpp + c] = uint8_t((a * s[x * bpp + c] + (255 - a) * d[x * bpp + c]) / 256);
       }
     }

@@ -10,6 +10,7 @@
 #include "gfx/dibx_kernels.h"
 #include "gfx/gfxerrors.h"
 #include "gfx/piccodecs.h"
+#include "gfx/zarns.h"
 #include "vfs/streams.h"
 
 namespace kest {
@@ -117,6 +118,20 @@ TChannels ChannelsOf(int32_t bitCount) {
 
 bool SameLayout(const TPixelView& a, const TPixelView& b) { return a.BitCount == b.BitCount; }
 
+// A source that shares its pixels with the destination is read from a copy, so that
+// overlapping rows are never read after they were written.
+struct TStableSource {
+  std::vector<uint8_t> copy;
+  void Fix(const TPixelView& d, TPixelView& s) {
+    if (s.Bits != d.Bits) return;
+    const size_t row = size_t(s.Width) * size_t(s.BytesPerPixel());
+    copy.resize(row * size_t(s.Height));
+    for (int32_t y = 0; y < s.Height; ++y) std::memcpy(copy.data() + row * size_t(y), s.Row(y), row);
+    s.Bits = copy.data();
+    s.Pitch = int32_t(row);
+  }
+};
+
 // --- positioned plans -----------------------------------------------------------------
 
 // Where a positioned blit lands: destination (x, y, w, h) and the source rectangle it
@@ -217,6 +232,7 @@ bool StretchAxis(int32_t dLo, int32_t dHi, int32_t sLo, int32_t sHi, int32_t cLo
   const double step = double(sw) / double(dw);
   const int64_t cut = lo - dLo;
   const double adv = double(cut) * step;
+  if (adv >= double(sw)) return false;  // the clip cuts away the whole source
   const double whole = std::trunc(adv);
   const int64_t start = int64_t(whole) * 65536 + int64_t((adv - whole) * 65536.0);
   const int64_t stepFx = int64_t(step * 65536.0);
@@ -249,13 +265,11 @@ void RunStretch(const TPixelView& d, const TRect& clip, const TRect& dr, const T
   while (i0 < i1 && sc.cols[size_t(i0)] < 0) ++i0;
   while (i1 > i0 && sc.cols[size_t(i1 - 1)] < 0) --i1;
   if (i0 >= i1) return;
-  const int32_t bpp = d.BytesPerPixel();
   for (int32_t j = 0; j < ay.count; ++j) {
     const int32_t syy = rows[size_t(j)];
     if (syy < 0) continue;
     fn(d.At(ax.first + i0, ay.first + j), syy, sc.cols.data() + i0, i1 - i0, j);
   }
-  (void)bpp;
 }
 
 // --- rotation -----------------------------------------------------------------------------
@@ -300,16 +314,19 @@ bool PlanRotation(const TRect& clip, int32_t x, int32_t y, const TRect& srcRect,
 
 // For every destination row, gathers the source pixels (and mask bytes) of the runs that
 // fall inside lim, and calls fn(dstPtr, pixels, maskBytes, n) per run.
-template <class Fn>
-void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
-                 const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn fn) {
+template <int B, class Fn>
+void RunRotationB(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
+                  const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn& fn) {
   TScratch& sc = Scratch();
-  const int32_t bpp = d.BytesPerPixel();
   const int32_t w = r.box.Width();
-  uint8_t* px = Grow(sc.a, size_t(w) * size_t(bpp));
+  uint8_t* px = Grow(sc.a, size_t(w) * B);
   uint8_t* mk = m ? Grow(sc.b, size_t(w)) : nullptr;
-  const int64_t L = lim.Left, R = lim.Right, T = lim.Top, B = lim.Bottom;
+  const int64_t L = lim.Left, R = lim.Right, T = lim.Top, Bt = lim.Bottom;
   const int64_t mirrorU = int64_t(srcRect.Left) + srcRect.Right - 1, mirrorV = int64_t(srcRect.Top) + srcRect.Bottom - 1;
+  const uint8_t* sBits = s.Bits;
+  const int64_t sPitch = s.Pitch;
+  const uint8_t* mBits = m ? m->Bits : nullptr;
+  const int64_t mPitch = m ? m->Pitch : 0;
   for (int32_t j = 0; j < r.box.Height(); ++j) {
     int64_t U = r.u0 + j * r.duRow, V = r.v0 + j * r.dvRow;
     uint8_t* drow = d.At(r.box.Left, r.box.Top + j);
@@ -318,17 +335,27 @@ void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, c
       int64_t u = U >> 16, v = V >> 16;
       if (mx) u = mirrorU - u;
       if (my) v = mirrorV - v;
-      const bool in = u >= L && u < R && v >= T && v < B;
-      if (in) {
+      if (u >= L && u < R && v >= T && v < Bt) {
         if (run < 0) run = i;
-        std::memcpy(px + int64_t(i) * bpp, s.At(int32_t(u), int32_t(v)), size_t(bpp));
-        if (mk) mk[i] = *m->At(int32_t(u), int32_t(v));
+        std::memcpy(px + int64_t(i) * B, sBits + v * sPitch + u * B, B);
+        if (mk) mk[i] = mBits[v * mPitch + u];
       } else if (run >= 0) {
-        fn(drow + int64_t(run) * bpp, px + int64_t(run) * bpp, mk ? mk + run : nullptr, i - run);
+        fn(drow + int64_t(run) * B, px + int64_t(run) * B, mk ? mk + run : nullptr, i - run);
         run = -1;
       }
     }
-    if (run >= 0) fn(drow + int64_t(run) * bpp, px + int64_t(run) * bpp, mk ? mk + run : nullptr, w - run);
+    if (run >= 0) fn(drow + int64_t(run) * B, px + int64_t(run) * B, mk ? mk + run : nullptr, w - run);
+  }
+}
+
+template <class Fn>
+void RunRotation(const TPixelView& d, const TRotation& r, const TPixelView& s, const TPixelView* m,
+                 const TRect& lim, const TRect& srcRect, bool mx, bool my, Fn fn) {
+  switch (d.BytesPerPixel()) {
+    case 1: return RunRotationB<1>(d, r, s, m, lim, srcRect, mx, my, fn);
+    case 2: return RunRotationB<2>(d, r, s, m, lim, srcRect, mx, my, fn);
+    case 3: return RunRotationB<3>(d, r, s, m, lim, srcRect, mx, my, fn);
+    default: return RunRotationB<4>(d, r, s, m, lim, srcRect, mx, my, fn);
   }
 }
 
@@ -562,10 +589,7 @@ void TCustomDIBX::Assign(const TCustomDIBX& src) {
   if (&src == this || !src.View(s) || s.IsEmpty() || !DestView(d, clip)) return;
   if (SameLayout(d, s)) return Draw(0, 0, src.BoundsRect(), src, false);
   // Layouts differ: the colours are carried over pixel by pixel.
-  const TCustomDIBX& from = src;
-  TPlan p;
-  if (!PlanBlit(clip, 0, 0, src.BoundsRect(), src.BoundsRect(), false, false, p)) return;
-  TDIBSurface tmp = from.ToImage();
+  TDIBSurface tmp = src.ToImage();
   TDIBX conv(tmp.Width(), tmp.Height(), d.BitCount);
   conv.FromImage(tmp);
   Draw(0, 0, conv.BoundsRect(), conv, false);
@@ -576,6 +600,8 @@ void TCustomDIBX::Draw(int32_t x, int32_t y, const TRect& srcRect, const TCustom
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const int32_t bpp = d.BytesPerPixel();
@@ -597,6 +623,8 @@ void TCustomDIBX::DrawMask(int32_t x, int32_t y, const TRect& srcRect, const TCu
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -611,6 +639,8 @@ void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const TRect& srcRect, const TC
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -628,6 +658,8 @@ void TCustomDIBX::DrawMaskAlpha(int32_t x, int32_t y, const TRect& srcRect, cons
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -643,6 +675,8 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, const TRect& srcRect, const TCus
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -658,6 +692,8 @@ void TCustomDIBX::DrawMaskAdd(int32_t x, int32_t y, const TRect& srcRect, const 
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, srcRect, ReadableRect(TRect{0, 0, s.Width, s.Height}, s, &m), mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -677,6 +713,8 @@ void TCustomDIBX::DrawRotate(int32_t x, int32_t y, const TRect& srcRect, const T
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TRotation r;
   if (!PlanRotation(clip, x, y, srcRect, angle, pivotX, pivotY, scaleX, scaleY, r)) return;
   const TRect lim = ReadableRect(srcRect, s, nullptr);
@@ -705,6 +743,8 @@ void TCustomDIBX::DrawRotateMask(int32_t x, int32_t y, const TRect& srcRect, con
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TRotation r;
   if (!PlanRotation(clip, x, y, srcRect, angle, pivotX, pivotY, scaleX, scaleY, r)) return;
   const TRect lim = ReadableRect(srcRect, s, &m);
@@ -751,6 +791,8 @@ void TCustomDIBX::StretchDraw(const TRect& dr, const TRect& sr, const TCustomDIB
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && src.TransparentColor != -1;
   const uint32_t kv = uint32_t(src.TransparentColor);
@@ -771,6 +813,8 @@ void TCustomDIBX::StretchDrawMask(const TRect& dr, const TRect& sr, const TCusto
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   StretchBody(d, clip, dr, sr, s, &m, mx, my, [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
     if (alpha == 255) k.Mask(dp, px, mk, n); else k.MaskAlpha(dp, px, mk, n, uint32_t(alpha));
@@ -784,6 +828,8 @@ void TCustomDIBX::StretchDrawAdd(const TRect& dr, const TRect& sr, const TCustom
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && src.TransparentColor != -1;
   const uint32_t kv = uint32_t(src.TransparentColor);
@@ -799,6 +845,8 @@ void TCustomDIBX::StretchDrawMaskAdd(const TRect& dr, const TRect& sr, const TCu
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   StretchBody(d, clip, dr, sr, s, &m, mx, my, [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
     k.MaskAdd(dp, px, mk, n, uint32_t(weight));
@@ -852,7 +900,7 @@ void GlyphWalk(const TPixelView& d, const TRect& clip, int32_t x, int32_t y, con
 void TCustomDIBX::DrawGlyph(int32_t x, int32_t y, const TRect& sr, const TBitImage& g, int32_t factor, uint32_t color,
                             int32_t alpha, bool mx, bool my) {
   alpha = Clamp255(alpha);
-  if (alpha == 0 || factor <= 0 || factor > kMaxGlyphFactor || g.Bits == nullptr || g.BitsPerPixel != 1) return;
+  if (alpha == 0 || factor <= 0 || factor > kMaxGlyphFactor || !g.IsValid() || g.BitsPerPixel != 1) return;
   TPixelView d;
   TRect clip;
   if (!DestView(d, clip)) return;
@@ -879,7 +927,7 @@ void TCustomDIBX::DrawGlyph(int32_t x, int32_t y, const TRect& sr, const TBitIma
 // above 255 adds the weighted colours (weight alpha - 256) instead of blending.
 void TCustomDIBX::DrawGlyphColors(int32_t x, int32_t y, const TRect& sr, const TBitImage& g, int32_t factor,
                                   const std::array<uint32_t, 3>& colors, int32_t alpha, bool mx, bool my) {
-  if (alpha <= 0 || alpha >= 512 || alpha == 256 || factor <= 0 || factor > kMaxGlyphFactor || g.Bits == nullptr ||
+  if (alpha <= 0 || alpha >= 512 || alpha == 256 || factor <= 0 || factor > kMaxGlyphFactor || !g.IsValid() ||
       g.BitsPerPixel != 2)
     return;
   TPixelView d;
@@ -907,20 +955,20 @@ void TCustomDIBX::DrawGlyphColors(int32_t x, int32_t y, const TRect& sr, const T
 // --- tiles ----------------------------------------------------------------------------------
 
 namespace {
-// Calls fn(x, y) for the top-left corner of every tile that meets r.
+// Calls fn(x, y) for the top-left corner of every tile that meets the visible part of r.
 template <class Fn>
-void ForTiles(const TRect& r, int32_t tw, int32_t th, int32_t offX, int32_t offY, int32_t gapX, int32_t gapY,
-              Fn fn) {
+void ForTiles(const TRect& r, const TRect& visible, int32_t tw, int32_t th, int32_t offX, int32_t offY, int32_t gapX,
+              int32_t gapY, Fn fn) {
   const int64_t stepX = int64_t(tw) + gapX, stepY = int64_t(th) + gapY;
-  if (tw <= 0 || th <= 0 || stepX <= 0 || stepY <= 0 || r.IsEmpty()) return;
+  if (tw <= 0 || th <= 0 || stepX <= 0 || stepY <= 0 || r.IsEmpty() || visible.IsEmpty()) return;
   const int64_t x0 = int64_t(r.Left) - FloorMod(offX, tw), y0 = int64_t(r.Top) - FloorMod(offY, th);
-  for (int64_t ty = y0; ty < r.Bottom; ty += stepY) {
-    if (ty + th <= r.Top) continue;
-    for (int64_t tx = x0; tx < r.Right; tx += stepX) {
-      if (tx + tw <= r.Left) continue;
-      fn(int32_t(tx), int32_t(ty));
-    }
-  }
+  // Skip the tiles that end before the visible area.
+  auto first = [](int64_t origin, int64_t size, int64_t step, int64_t edge) {
+    const int64_t k = edge - size + 1 - origin;  // tiles with origin + n*step + size > edge
+    return k <= 0 ? origin : origin + (k + step - 1) / step * step;
+  };
+  for (int64_t ty = first(y0, th, stepY, visible.Top); ty < visible.Bottom; ty += stepY)
+    for (int64_t tx = first(x0, tw, stepX, visible.Left); tx < visible.Right; tx += stepX) fn(int32_t(tx), int32_t(ty));
 }
 
 // Narrows a surface's clip to r for the life of the object.
@@ -944,7 +992,7 @@ class TClipNarrow {
 #define KEST_TILE_BODY(CALL)                                                                  \
   TClipNarrow narrow(*this, r);                                                             \
   if (!narrow.Ok()) return;                                                                 \
-  ForTiles(r, sr.Width(), sr.Height(), offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) { CALL; })
+  ForTiles(r, ClipArea(), sr.Width(), sr.Height(), offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) { CALL; })
 
 void TCustomDIBX::TileDraw(const TRect& r, const TRect& sr, const TCustomDIBX& src, int32_t offsetX, int32_t offsetY,
                            int32_t gapX, int32_t gapY, bool key, bool mx, bool my) {
@@ -985,7 +1033,7 @@ void TCustomDIBX::TileStretchDraw(const TRect& r, const TRect& sr, const TCustom
   if (alpha <= 0 || alpha >= 512 || sr.IsEmpty()) return;
   TClipNarrow narrow(*this, r);
   if (!narrow.Ok()) return;
-  ForTiles(r, tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
+  ForTiles(r, ClipArea(), tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
     const TRect dr{tx, ty, tx + tileW, ty + tileH};
     if (alpha > 255) StretchDrawAdd(dr, sr, src, alpha - 256, key, mx, my);
     else StretchDraw(dr, sr, src, alpha, key, mx, my);
@@ -998,7 +1046,7 @@ void TCustomDIBX::TileStretchDrawMask(const TRect& r, const TRect& sr, const TCu
   if (alpha <= 0 || alpha >= 512 || sr.IsEmpty()) return;
   TClipNarrow narrow(*this, r);
   if (!narrow.Ok()) return;
-  ForTiles(r, tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
+  ForTiles(r, ClipArea(), tileW, tileH, offsetX, offsetY, gapX, gapY, [&](int32_t tx, int32_t ty) {
     const TRect dr{tx, ty, tx + tileW, ty + tileH};
     if (alpha > 255) StretchDrawMaskAdd(dr, sr, src, mask, alpha - 256, mx, my);
     else StretchDrawMask(dr, sr, src, mask, alpha, mx, my);
@@ -1017,6 +1065,8 @@ void TCustomDIBX::PatternFill(const TRect& r, const TCustomDIBX& pattern, int32_
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || s.IsEmpty() || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TRect c = IntersectRect(r, clip);
   if (c.IsEmpty()) return;
   const int32_t bpp = d.BytesPerPixel();
@@ -1047,7 +1097,8 @@ void PatternAxis(int64_t lo, int64_t hi, int64_t origin, int32_t offset, int32_t
                  std::vector<int32_t>& map) {
   const int64_t period = int64_t(size) << 16;
   const int64_t step = std::min<int64_t>((int64_t(256) << 16) / scale, period);
-  const int64_t start = FloorMod((int64_t(offset) + (lo - origin)) % (int64_t(1) << 40) * step, period);
+  const __int128 at = (__int128(offset) + (lo - origin)) * step % period;
+  const int64_t start = int64_t(at < 0 ? at + period : at);
   map.resize(size_t(hi - lo));
   int64_t pos = start;
   for (int64_t i = 0; i < hi - lo; ++i) {
@@ -1095,6 +1146,8 @@ void TCustomDIBX::PatternFillScaled(const TRect& r, const TCustomDIBX& pattern, 
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || !SameLayout(d, s)) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   const bool keyed = key && pattern.TransparentColor != -1;
   const uint32_t kv = uint32_t(pattern.TransparentColor);
@@ -1121,6 +1174,8 @@ void TCustomDIBX::PatternFillScaledMask(const TRect& r, const TCustomDIBX& patte
   TPixelView d, s, m;
   TRect clip;
   if (!DestView(d, clip) || !pattern.View(s) || !SameLayout(d, s) || !mask.View(m) || m.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
   PatternScaledBody(d, clip, r, s, &m, offX, offY, scX, scY, mx, my,
                     [&](uint8_t* dp, const uint8_t* px, const uint8_t* mk, int32_t n) {
@@ -1160,6 +1215,8 @@ void TCustomDIBX::DrawIndexed(int32_t x, int32_t y, const TRect& sr, const TCust
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, sr, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -1186,6 +1243,8 @@ void TCustomDIBX::DrawIndexedAdd(int32_t x, int32_t y, const TRect& sr, const TC
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   TPlan p;
   if (!PlanBlit(clip, x, y, sr, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -1209,6 +1268,8 @@ void TCustomDIBX::StretchDrawIndexed(const TRect& dr, const TRect& sr, const TCu
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
+  TStableSource stable;
+  stable.Fix(d, s);
   const TRect lim = ReadableRect(sr, s, nullptr);
   if (lim.IsEmpty()) return;
   const TKernels& k = Kernels(LayoutOf(d.BitCount));
@@ -1301,27 +1362,32 @@ bool TCustomDIBX::LoadFromStream(TStream& stream, int32_t id) {
   std::vector<uint8_t> bytes(static_cast<size_t>(left));
   try {
     stream.ReadBuffer(bytes.data(), left);
-  } catch (const EKest&) {
+  } catch (const std::exception&) {
     return false;
   }
   return LoadFromBytes(bytes.data(), bytes.size(), id);
 }
 
 bool TCustomDIBX::LoadFromBytes(const uint8_t* data, size_t size, int32_t id) {
-  (void)id;
   TDIBSurface img;
   try {
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
       LoadBmp(data, size, img);
     } else if (size >= 4 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
       LoadPng(data, size, img);
-      img.FreeMask();  // transparency is dropped
+    } else if (size >= 4 && std::memcmp(data, "Zarn", 4) == 0) {
+      TBlobStream stream(data, int64_t(size));
+      TZarnFrameList frames(id);
+      frames.LoadFromStream(stream, true);
+      if (frames.Count() == 0) return false;
+      img = std::move(frames.Frame(0).Image);
     } else {
       return false;
     }
-  } catch (const EKest&) {
+  } catch (const std::exception&) {  // damaged, truncated, or too large for memory
     return false;
   }
+  img.FreeMask();  // transparency is dropped: the surface holds colours only
   if (img.IsEmpty()) return false;
   const int32_t bits = LayoutOf(BitCount()) >= 0 ? BitCount() : 32;
   SetSize(img.Width(), img.Height(), bits);

@@ -53,6 +53,11 @@ struct TBitImage {
   int32_t Width = 0, Height = 0;
   int32_t BitsPerPixel = 1;  // 1 or 2
 
+  // Rows hold their pixels (a glyph whose rows are too short is not drawn).
+  bool IsValid() const {
+    return Bits != nullptr && Width >= 0 && Height >= 0 && (BitsPerPixel == 1 || BitsPerPixel == 2) &&
+           int64_t(Pitch) * 8 >= int64_t(Width) * BitsPerPixel;
+  }
   uint32_t Get(int32_t x, int32_t y) const {
     const uint8_t b = Bits[int64_t(y) * Pitch + (int64_t(x) * BitsPerPixel >> 3)];
     return BitsPerPixel == 1 ? (b >> (7 - (x & 7))) & 1u : (b >> (6 - 2 * (x & 3))) & 3u;

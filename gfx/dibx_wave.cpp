@@ -9,10 +9,13 @@
 #include <algorithm>
 
 #include "gfx/dibx.h"
+#include "gfx/gfxerrors.h"
 
 namespace kest {
 
+// Sizes are bounded as those of memory images are.
 void TDIBXWave::SetSize(int32_t w, int32_t h, int32_t) {
+  if (w > kMaxImageSide || h > kMaxImageSide) throw EKestBadData(gfxmsg::kBadSize);
   width_ = std::max(0, w);
   height_ = std::max(0, h);
   RowOffsets.assign(size_t(height_), 0);

@@ -27,18 +27,21 @@ void Put16(std::vector<uint8_t>& o, uint32_t v) { o.push_back(uint8_t(v)), o.pus
 
 [[noreturn]] void Damaged() { throw EKestBadData(gfxmsg::kDamagedFile); }
 
-// Channel value of a pixel under an arbitrary mask, widened to 8 bits.
-uint8_t MaskedChannel(uint32_t p, uint32_t mask) {
-  if (!mask) return 0;
-  int shift = 0;
-  while (!((mask >> shift) & 1)) ++shift;
-  uint32_t m = mask >> shift;
-  int bits = 0;
-  while ((m >> bits) & 1) ++bits;
-  const uint32_t v = (p & mask) >> shift;
-  if (bits >= 8) return uint8_t(v >> (bits - 8));
-  return uint8_t(v << (8 - bits));
-}
+// A channel under an arbitrary mask, widened or cut to 8 bits.
+struct TChannel {
+  int shift = 0, bits = 0;
+  uint32_t mask = 0;
+  explicit TChannel(uint32_t m) : mask(m) {
+    if (!m) return;
+    while (!((m >> shift) & 1)) ++shift;
+    while (shift + bits < 32 && ((m >> (shift + bits)) & 1)) ++bits;
+  }
+  uint8_t operator()(uint32_t p) const {
+    if (!mask) return 0;
+    const uint32_t v = (p & mask) >> shift;
+    return bits >= 8 ? uint8_t(v >> (bits - 8)) : uint8_t(v << (8 - bits));
+  }
+};
 
 }  // namespace
 
@@ -111,11 +114,12 @@ void LoadBmp(const uint8_t* data, size_t size, TDIBSurface& out) {
       std::memcpy(dst, src, size_t(std::min<int64_t>(fileRow, out.Pitch())));
       continue;
     }
+    const TChannel red(masks[0]), green(masks[1]), blue(masks[2]);
     for (int64_t x = 0; x < w; ++x) {
       const uint32_t p = bits == 16 ? Le16(src + x * 2) : Le32(src + x * 4);
-      dst[x * 4] = MaskedChannel(p, masks[2]);
-      dst[x * 4 + 1] = MaskedChannel(p, masks[1]);
-      dst[x * 4 + 2] = MaskedChannel(p, masks[0]);
+      dst[x * 4] = blue(p);
+      dst[x * 4 + 1] = green(p);
+      dst[x * 4 + 2] = red(p);
       dst[x * 4 + 3] = 0;
     }
   }
@@ -149,7 +153,8 @@ void LoadPng(const uint8_t* data, size_t size, TDIBSurface& out) {
   im.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&im, data, size)) Damaged();
   const bool alpha = (im.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-  if (im.width == 0 || im.height == 0 || im.width > uint32_t(kMaxImageSide) || im.height > uint32_t(kMaxImageSide)) {
+  if (im.width == 0 || im.height == 0 || im.width > uint32_t(kMaxImageSide) || im.height > uint32_t(kMaxImageSide) ||
+      int64_t(im.width) * im.height * 4 > kMaxImageBytes) {
     png_image_free(&im);
     throw EKestBadData(gfxmsg::kBadSize);
   }
@@ -218,7 +223,7 @@ void JpegSilent(j_common_ptr) {}
 
 }  // namespace
 
-void DecodeJpeg(const uint8_t* data, size_t size, TDIBSurface& out) {
+void DecodeJpeg(const uint8_t* data, size_t size, TDIBSurface& out, int64_t maxBytes) {
   jpeg_decompress_struct cinfo;
   JpegError err;
   cinfo.err = jpeg_std_error(&err.pub);
@@ -232,7 +237,8 @@ void DecodeJpeg(const uint8_t* data, size_t size, TDIBSurface& out) {
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_EXT_BGR;
     if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > JDIMENSION(kMaxImageSide) ||
-        cinfo.image_height > JDIMENSION(kMaxImageSide)) {
+        cinfo.image_height > JDIMENSION(kMaxImageSide) ||
+        PaddedRowBytes(cinfo.image_width, 24) * cinfo.image_height > maxBytes) {
       status = 2;
     } else {
       jpeg_start_decompress(&cinfo);

@@ -24,8 +24,9 @@ void LoadPng(const uint8_t* data, size_t size, TDIBSurface& out);
 std::vector<uint8_t> SavePng(const TDIBSurface& image);
 
 // A baseline or progressive JPEG stream as a 24-bit image of its own size. A damaged or
-// truncated stream raises EKestBadData (the codec never ends the process).
-void DecodeJpeg(const uint8_t* data, size_t size, TDIBSurface& out);
+// truncated stream raises EKestBadData (the codec never ends the process), and so does a
+// picture that would need more than maxBytes.
+void DecodeJpeg(const uint8_t* data, size_t size, TDIBSurface& out, int64_t maxBytes = kMaxImageBytes);
 // The image's colours as a baseline JPEG stream at quality 1..100 (clamped).
 std::vector<uint8_t> EncodeJpeg(const TDIBSurface& image, int quality);
 

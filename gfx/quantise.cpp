@@ -109,9 +109,11 @@ void MapToPalette(const uint8_t* bgr, int32_t w, int32_t h, const std::array<uin
   // the colour it was computed for, so a hit is exact.
   std::vector<int32_t> cacheKey(262144, -1);
   std::vector<uint8_t> cacheIdx(262144, 0);
+  // With error diffusion the cell's answer is taken for every colour of the cell: the
+  // error of that choice is carried to the neighbours like any other.
   auto nearest = [&](int r, int g, int b) -> uint8_t {
-    const int32_t key = (r << 16) | (g << 8) | b;
     const size_t cell = size_t(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2));
+    const int32_t key = dither ? int32_t(cell) : (r << 16) | (g << 8) | b;
     if (cacheKey[cell] == key) return cacheIdx[cell];
     int best = 0, bestD = 1 << 30;
     for (int i = 0; i < n; ++i) {

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <string_view>
@@ -74,6 +75,8 @@ std::vector<int> Permutation(int32_t code, int n) {
   return p;
 }
 
+// Tile rows are packed to whole bytes; 15-bit pixels take their 16-bit storage, as the
+// rows of the image do (15 bits a pixel would leave the rows short).
 int64_t TileRowBytes(int32_t tw, int32_t bitCount) { return (int64_t(tw) * StorageBits(bitCount) + 7) / 8; }
 
 // Copies w pixels of packed bits (most significant first) into row y at x.
@@ -116,6 +119,12 @@ struct TReader {
   TStream& s;
   TZarnFrameList& list;
   std::vector<uint8_t> scratch;
+  int64_t budget;  // bytes of images this file may still make
+
+  void Spend(int64_t bytes) {
+    if (bytes > budget) throw EKestBadData(gfxmsg::kBadSize);
+    budget -= bytes;
+  }
 
   // The next block of n bytes: in place when the stream lives in memory.
   const uint8_t* Block(int32_t n) {
@@ -173,10 +182,17 @@ struct TReader {
         const int32_t bx = int32_t(b % tx), by = int32_t(b / tx);
         const TRect from{bx * tw, by * th, std::min(img.Width(), bx * tw + r.Width()),
                          std::min(img.Height(), by * th + r.Height())};
-        const TRect saved = img.Clip;
-        img.Clip = r;
-        img.CopyRect(r.Left, r.Top, from, img);
-        img.Clip = saved;
+        // Tiles never overlap: rows move straight within the image.
+        const int32_t cw = std::min(r.Width(), from.Width()), ch = std::min(r.Height(), from.Height());
+        for (int32_t j = 0; j < ch; ++j) {
+          if (img.StorageBitCount() >= 8) {
+            const size_t bpp = size_t(img.BytesPerPixel());
+            std::memcpy(img.Row(r.Top + j) + size_t(r.Left) * bpp, img.Row(from.Top + j) + size_t(from.Left) * bpp,
+                        size_t(cw) * bpp);
+          } else {
+            for (int32_t i = 0; i < cw; ++i) img.SetPixel(r.Left + i, r.Top + j, img.GetPixel(from.Left + i, from.Top + j));
+          }
+        }
       } else if (a >= 0) {
         if (a >= frameIndex || size_t(a) >= earlier.size()) Bad();
         const auto& layers = earlier[size_t(a)];
@@ -199,7 +215,8 @@ struct TReader {
                    int32_t layerIndex, const std::vector<std::vector<const TDIBSurface*>>& earlier) {
     if (!maskBlock && list.Compression == ZC_JPEG) {
       TDIBSurface decoded;
-      DecodeJpeg(data, size, decoded);
+      // A picture far larger than its layer is damage, not something to allocate.
+      DecodeJpeg(data, size, decoded, 2 * PaddedRowBytes(img.Width(), 24) * img.Height() + 65536);
       if (decoded.Width() == img.Width() && decoded.Height() == img.Height() && img.BitCount() == 24) {
         img = std::move(decoded);
       } else {
@@ -282,7 +299,7 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
   Frames.clear();
   Blocks.clear();
   try {
-    TReader rd{s, *this, {}};
+    TReader rd{s, *this, {}, MaxDecodedBytes};
     const int64_t start = s.Position();
     char magic[7] = {};
     Version = 0;
@@ -312,7 +329,7 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
       TileWidth = GetI32LE(h + 28), TileHeight = GetI32LE(h + 32);
       FirstLayerOpaque = Version >= 105 ? h[36] != 0 : false;
       JpegQuality = h[37];
-      if (Compression > ZC_JPEG || TileWidth < 0 || TileHeight < 0) Bad();
+      if (Compression > ZC_JPEG || TileWidth < 0 || TileHeight < 0) Bad();  // unknown storage
     } else {
       FormatVersion = Version;
       frameCount = ReadInt(s);
@@ -337,13 +354,19 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
       const int32_t w = ReadInt(s), h = ReadInt(s), bits = ReadInt(s);
       if (layerCount < 0 || layerCount > kZarnMaxLayers || int64_t(layerCount) * 30 > s.Remaining()) Bad();
       if (!ValidBitCount(bits) || w <= 0 || h <= 0) Bad();
-      f.Image.SetSize(w, h, bits);  // refuses sizes beyond the caps
+      if (w > kMaxImageSide || h > kMaxImageSide || PaddedRowBytes(w, bits) * h > kMaxImageBytes)
+        throw EKestBadData(gfxmsg::kBadSize);
+      const int64_t imageBytes = PaddedRowBytes(w, bits) * h;
+      std::array<uint32_t, 256> palette{};
       if (bits <= 8) {
-        for (int i = 0; i < (1 << bits); ++i) f.Image.Palette()[size_t(i)] = ReadUInt(s) & 0xFFFFFF;
+        for (int i = 0; i < (1 << bits); ++i) palette[size_t(i)] = ReadUInt(s) & 0xFFFFFF;
       }
-      f.TransparentColor = f.TransparentPixel == -1 ? CLR_NONE : f.Image.PixelToColor(uint32_t(f.TransparentPixel));
-      f.Image.Fill(f.Image.MapColor(BackgroundColor));
-      // Each layer's pixels must fit in what remains, at least for the raw layouts.
+      {
+        TDIBSurface probe;
+        probe.SetSize(1, 1, bits);
+        probe.Palette() = palette;
+        f.TransparentColor = f.TransparentPixel == -1 ? CLR_NONE : probe.PixelToColor(uint32_t(f.TransparentPixel));
+      }
       std::vector<const TDIBSurface*> mine;
       for (int32_t li = 0; li < layerCount; ++li) {
         auto layer = std::make_unique<TZarnLayer>();
@@ -356,8 +379,9 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
         const bool hasMaskByte = FormatVersion > 100;
         if (hasMaskByte) l.HasMask = ReadBool(s);
         l.Name = ReadString(s);
+        rd.Spend(imageBytes);
         l.Image.SetSize(w, h, bits);
-        l.Image.Palette() = f.Image.Palette();
+        l.Image.Palette() = palette;
         {
           const int32_t n = ReadInt(s);
           Blocks.push_back({fi, li, false, s.Position(), n});
@@ -369,6 +393,7 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
           if (n > 0) {
             Blocks.push_back({fi, li, true, s.Position(), n});
             const uint8_t* p = rd.Block(n);
+            rd.Spend(PaddedRowBytes(w, 8) * h);
             TDIBSurface& m = l.Image.EnsureMask();
             rd.DecodeBlock(m, p, size_t(n), true, fi, li, earlier);
             // Files without the flag byte mean their masks.
@@ -381,10 +406,23 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
         mine.push_back(&l.Image);
         f.Layers.push_back(std::move(layer));
       }
-      bool first = true;
-      for (int32_t li = 0; li < layerCount; ++li) {
-        TZarnLayer& l = *f.Layers[size_t(li)];
-        if (l.Visible) ComposeLayer(f, l, li, first, FirstLayerOpaque);
+      // A single layer copied as it stands becomes the frame's image without a copy
+      // (unless the layers are kept).
+      TZarnLayer* only = layerCount == 1 ? f.Layers[0].get() : nullptr;
+      if (only && !keepLayers && only->Visible && only->TransparentPixel == -1 && only->Opacity >= 255 &&
+          (!only->Image.HasMask() || only->HasMask)) {
+        f.Image = std::move(only->Image);
+        mine[0] = &f.Image;
+      } else {
+        rd.Spend(imageBytes);
+        f.Image.SetSize(w, h, bits);
+        f.Image.Palette() = palette;
+        f.Image.Fill(f.Image.MapColor(BackgroundColor));
+        bool first = true;
+        for (int32_t li = 0; li < layerCount; ++li) {
+          TZarnLayer& l = *f.Layers[size_t(li)];
+          if (l.Visible) ComposeLayer(f, l, li, first, FirstLayerOpaque);
+        }
       }
       if (FormatVersion >= 104) {
         f.DrawAreas = rd.ReadAreas();

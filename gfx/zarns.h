@@ -94,6 +94,8 @@ class TZarnFrameList {
   int32_t JpegQuality = 0;
   int32_t StoredFrameCount = 0;  // frame count of the header
   std::vector<TZarnBlockInfo> Blocks;
+  // A load refuses files whose frames, layers and masks together need more bytes.
+  int64_t MaxDecodedBytes = int64_t(1) << 30;
 
   std::vector<std::unique_ptr<TZarnFrame>> Frames;
 

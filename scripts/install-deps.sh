@@ -14,6 +14,8 @@ PACKAGES=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
   # text: the font service and the faces that stand for the ones titles name
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
+  # the peer of the drawing-surface benchmarks
+  libpixman-1-dev
 )
 
 missing=()

@@ -115,21 +115,28 @@ int TopPng(const std::vector<std::string>& a) {
 
 // --- frompng -------------------------------------------------------------------------------
 
-std::unique_ptr<TZarnLayer> LayerFromPicture(const std::string& spec, bool withMask) {
+std::unique_ptr<TZarnLayer> LayerFromPicture(const std::string& source, bool withMask) {
   // FILE or FILE:OPACITY
-  std::string path = spec;
+  std::string path = source;
   int32_t opacity = 255;
-  const size_t colon = spec.find_last_of(':');
-  if (colon != std::string::npos && colon + 1 < spec.size() &&
-      spec.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
-    path = spec.substr(0, colon);
-    opacity = std::atoi(spec.c_str() + colon + 1);
+  const size_t colon = source.find_last_of(':');
+  if (colon != std::string::npos && colon + 1 < source.size() &&
+      source.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+    path = source.substr(0, colon);
+    opacity = std::atoi(source.c_str() + colon + 1);
   }
   TZarnFrameList one;
   one.LoadFromFile(path);
   auto l = std::make_unique<TZarnLayer>();
   l->Image = std::move(one.Frame(0).Image);
-  if (!withMask) l->Image.FreeMask();
+  // An alpha channel that is opaque everywhere is no mask.
+  if (l->Image.HasMask()) {
+    const TDIBSurface& m = *l->Image.Mask();
+    bool opaque = true;
+    for (int32_t y = 0; y < m.Height() && opaque; ++y)
+      for (int32_t x = 0; x < m.Width() && opaque; ++x) opaque = m.Row(y)[x] == 255;
+    if (opaque || !withMask) l->Image.FreeMask();
+  }
   l->HasMask = l->Image.HasMask();
   l->Opacity = std::min(255, std::max(0, opacity));
   const size_t slash = path.find_last_of('/');
@@ -206,7 +213,7 @@ int FromPng(const std::vector<std::string>& a) {
     f.Name = Utf8ToCp932("Frame" + std::to_string(fi));
     std::vector<std::unique_ptr<TZarnLayer>> ls;
     ls.push_back(LayerFromPicture(frames[fi], withMask));
-    for (const auto& spec : layers[fi]) ls.push_back(LayerFromPicture(spec, withMask));
+    for (const auto& source : layers[fi]) ls.push_back(LayerFromPicture(source, withMask));
     for (auto& l : ls) {
       if (l->Image.Width() != ls[0]->Image.Width() || l->Image.Height() != ls[0]->Image.Height())
         return Fail("the layers of a frame must have one size");

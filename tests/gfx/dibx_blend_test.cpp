@@ -138,6 +138,12 @@ const TBlendCase kBlendCases[] = {
     {32, K::fillmask, 128, 255, 0x12C86432, 0xAB0A141E, 0xAB683B27},
     {32, K::fillmask, 1, 100, 0x12C86432, 0xAB0A141E, 0xAB0A141E},
     {32, K::alpha, 255, 0, 0x12C86432, 0x12C86432, 0x12C86432},
+    // A colour blended over itself stays exactly as it is.
+    {8, K::fillalpha, 200, 0, 0xC8, 0xC8, 0xC8},
+    {15, K::fillalpha, 200, 0, 0x7E4A, 0x7E4A, 0x7E4A},
+    {16, K::fillalpha, 200, 0, 0xFC8A, 0xFC8A, 0xFC8A},
+    {24, K::fillalpha, 200, 0, 0xC86432, 0xC86432, 0xC86432},
+    {32, K::fillalpha, 200, 0, 0x12C86432, 0x12C86432, 0x12C86432},
     // The fourth byte of a 32-bit pixel is not part of its colour.
     {32, K::alpha, 128, 0, 0x00C86432, 0xFFC86432, 0xFFC86432},
     {32, K::fillmask, 255, 255, 0x00C86432, 0xFF000000, 0xFFC86432},
@@ -383,6 +389,17 @@ TEST(DibxGeometry, NegativePitchViewsDrawTheSameRows) {
   EXPECT_EQ(first, 0x00505050u);  // row 0 lives at the end of memory
 }
 
+TEST(DibxGeometry, DrawingASurfaceOntoItselfReadsTheOldPixels) {
+  TDIBX s = Numbered(3, 4);
+  s.Draw(1, 1, s.BoundsRect(), s, false);  // rows overlap downwards and columns rightwards
+  EXPECT_EQ(RowOf(s, 0), (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(RowOf(s, 1), (std::vector<uint32_t>{16, 0, 1}));
+  EXPECT_EQ(RowOf(s, 3), (std::vector<uint32_t>{48, 32, 33}));
+  TDIBX t = Numbered(4, 1);
+  t.StretchDraw(TRect{0, 0, 4, 1}, TRect{0, 0, 2, 1}, t, 255, false);
+  EXPECT_EQ(RowOf(t, 0), (std::vector<uint32_t>{0, 0, 1, 1}));
+}
+
 TEST(DibxGeometry, FrameRectBandsNeverOverlap) {
   TDIBX s = Solid(6, 5, 32, 0x00000000);
   s.FrameRectAdd(TRect{0, 0, 6, 5}, 1, 0x00101010);
@@ -409,6 +426,80 @@ TEST(DibxGeometry, AssignCopiesWholeOrThroughDraw) {
   TDIBX narrow(2, 1, 16);
   narrow.Assign(wide);  // across layouts the colours are carried
   EXPECT_EQ(narrow.GetPixel(0, 0), 0xF800u);
+}
+
+}  // namespace
+}  // namespace kest
+
+namespace kest {
+namespace {
+
+// Every positioned kind in every layout, under a table of clip rectangles: inside the clip
+// the pixels are those of the unclipped drawing, outside they are untouched. (Stretching is
+// left out on purpose: where its clip starts changes the 16.16 stepping.)
+TEST(DibxGeometry, ClippingOnlySelectsPixels) {
+  const TRect clips[] = {{0, 0, 13, 9},  {2, 1, 11, 8}, {0, 3, 5, 4},   {7, 0, 13, 9},
+                         {5, 5, 6, 6},   {12, 8, 13, 9}, {-4, -4, 3, 20}};
+  const int32_t kBits[] = {8, 15, 16, 24, 32};
+  for (int32_t bits : kBits)
+    for (int kind = 0; kind < 12; ++kind)
+      for (bool mx : {false, true})
+        for (bool my : {false, true}) {
+          TDIBX src(7, 5, bits), mask(7, 5, 8), idx(7, 5, 8);
+          uint32_t seed = uint32_t(bits * 977 + kind * 31 + mx * 7 + my);
+          auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+          for (int32_t y = 0; y < 5; ++y)
+            for (int32_t x = 0; x < 7; ++x) {
+              src.SetPixel(x, y, next());
+              mask.SetPixel(x, y, (x + y) % 3 == 0 ? 0 : ((x * y) % 2 ? 255 : next() & 255));
+              idx.SetPixel(x, y, next() & 255);
+            }
+          src.TransparentColor = int32_t(src.GetPixel(3, 2));
+          idx.TransparentColor = 90;
+          TColorTable table;
+          for (uint32_t& t : table) t = next();
+          TDIBX base(13, 9, bits);
+          for (int32_t y = 0; y < 9; ++y)
+            for (int32_t x = 0; x < 13; ++x) base.SetPixel(x, y, next());
+          auto draw = [&](TDIBX& d) {
+            const TRect sr{1, 0, 7, 4};
+            switch (kind) {
+              case 0: d.Draw(-2, 2, sr, src, true, mx, my); break;
+              case 1: d.DrawAlpha(8, -1, sr, src, 200, true, mx, my); break;
+              case 2: d.DrawMask(3, 6, sr, src, mask, mx, my); break;
+              case 3: d.DrawMaskAlpha(4, 1, sr, src, mask, 130, mx, my); break;
+              case 4: d.DrawAdd(1, 1, sr, src, 255, mx, my); break;
+              case 5: d.DrawMaskAdd(9, 5, sr, src, mask, 77, mx, my); break;
+              case 6: d.FillMask(2, 3, sr, mask, src.GetPixel(0, 0), 255, mx, my); break;
+              case 7: d.DrawIndexed(5, 2, sr, idx, table, 140, mx, my); break;
+              case 8: d.DrawRotate(6, 4, src.BoundsRect(), src, 37, 3, 2, 300, 200, 140, true, mx, my); break;
+              case 9: d.DrawRotateMask(6, 4, src.BoundsRect(), src, mask, -90, 1, 4, 256, 512, 300, mx, my); break;
+              case 10: d.PatternFillScaled(TRect{-1, 1, 12, 9}, src, 3, -2, 384, 300, 100, true, mx, my); break;
+              default: d.TileDrawAlpha(TRect{1, -2, 12, 8}, sr, src, -1, 2, 1, 1, 90, false, mx, my); break;
+            }
+          };
+          TDIBX full(13, 9, bits);
+          full.Assign(base);
+          draw(full);
+          int changed = 0;
+          for (int32_t y = 0; y < 9; ++y)
+            for (int32_t x = 0; x < 13; ++x) changed += full.GetPixel(x, y) != base.GetPixel(x, y);
+          ASSERT_GT(changed, 3) << "bits " << bits << " kind " << kind;
+          for (const TRect& c : clips) {
+            TDIBX part(13, 9, bits);
+            part.Assign(base);
+            part.ClipRect = c;
+            draw(part);
+            const TRect in = IntersectRect(c, part.BoundsRect());
+            for (int32_t y = 0; y < 9; ++y)
+              for (int32_t x = 0; x < 13; ++x) {
+                const bool inside = x >= in.Left && x < in.Right && y >= in.Top && y < in.Bottom;
+                ASSERT_EQ(part.GetPixel(x, y), inside ? full.GetPixel(x, y) : base.GetPixel(x, y))
+                    << "bits " << bits << " kind " << kind << " mirror " << mx << my << " clip " << c.Left << ","
+                    << c.Top << "," << c.Right << "," << c.Bottom << " at " << x << "," << y;
+              }
+          }
+        }
 }
 
 }  // namespace

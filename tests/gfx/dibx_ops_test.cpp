@@ -9,6 +9,8 @@
 
 #include "gfx/dibx.h"
 #include "gfx/piccodecs.h"
+#include "gfx/zarns.h"
+#include "vfs/streams.h"
 
 namespace kest {
 namespace {
@@ -344,6 +346,28 @@ TEST(DibxPictures, StreamsAreRecognisedByContent) {
   EXPECT_FALSE(b.LoadFromBytes(png.data(), png.size() / 2, 0));
   EXPECT_EQ(b.Width(), 2);
   EXPECT_EQ(b.GetPixel(1, 1), 0x00FF0000u);
+}
+
+TEST(DibxPictures, ZarnGivesItsFirstFrameReadWithTheCode) {
+  TZarnFrameList z(4242);
+  for (uint32_t colour : {0x00102030u, 0x00405060u}) {
+    TZarnFrame& f = z.AddFrame();
+    f.Image.SetSize(6, 4, 24);
+    f.Image.Fill(colour);
+  }
+  z.Frame(0).Image.SetPixel(5, 3, 0x00FFEEDD);
+  TMemoryStream ms;
+  z.SaveToStream(ms, ZC_ZLIB, 70);
+  ms.SetPosition(0);
+  TDIBX s(1, 1, 16);
+  ASSERT_TRUE(s.LoadFromStream(ms, 4242));
+  EXPECT_EQ(s.BitCount(), 16);
+  EXPECT_EQ(s.Width(), 6);
+  EXPECT_EQ(s.GetPixel(0, 0), s.MapColor(MakeColorRef(0x10, 0x20, 0x30)));
+  EXPECT_EQ(s.GetPixel(5, 3), s.MapColor(MakeColorRef(0xFF, 0xEE, 0xDD)));
+  // A truncated file is refused and the surface stays.
+  std::vector<uint8_t> cut(ms.Bytes().begin(), ms.Bytes().begin() + 40);
+  EXPECT_FALSE(s.LoadFromBytes(cut.data(), cut.size(), 4242));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include "gfx/piccodecs.h"
 #include "gfx/zarns.h"
+#include "vfs/records.h"
+#include "tests/vfs/temp_dir.h"
 #include "vfs/rands.h"
 
 namespace kest {
@@ -412,6 +414,46 @@ TEST(ZarnComposition, MasksKeysOpacityAndFirstLayer) {
   EXPECT_EQ(back.Frame(0).Image.Mask()->GetPixel(1, 0), 200u);
 }
 
+TEST(ZarnComposition, PaletteScreenDoorHiddenLayersAndFirstFrameOnly) {
+  // Frame 0: an 8 x 8 palette frame, a hidden layer of index 3, a visible layer of index 1
+  // at opacity 128 (screen door level 8: 36 of 64 pixels). Frame 1 copies its tiles from
+  // frame 0's hidden layer.
+  TZarnFrameList z;
+  auto layer = [](uint32_t index, int32_t opacity, bool visible) {
+    auto l = std::make_unique<TZarnLayer>();
+    l->Image.SetSize(8, 8, 8);
+    l->Image.Fill(index);
+    l->Opacity = opacity;
+    l->Visible = visible;
+    return l;
+  };
+  TZarnFrame& f = z.AddFrame();
+  f.Layers.push_back(layer(3, 255, false));
+  f.Layers.push_back(layer(1, 128, true));
+  TZarnFrame& g = z.AddFrame();
+  g.Image.SetSize(8, 8, 8);
+  g.Image.Fill(3);
+  TZarnWriteOptions o;
+  o.TileWidth = o.TileHeight = 4;
+  o.Compression = ZC_NONE;
+  TMemoryStream ms;
+  z.Write(ms, o);
+  ms.SetPosition(0);
+  TZarnFrameList back;
+  back.LoadFromStream(ms);
+  int ones = 0;
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) ones += back.Frame(0).Image.GetPixel(x, y) == 1;
+  EXPECT_EQ(ones, 36);
+  EXPECT_EQ(back.Frame(1).Image.GetPixel(7, 7), 3u);
+  EXPECT_EQ(back.Blocks.back().Size, 4 * 8);  // frame 1: a table of references, no pixels
+  // The first frame alone.
+  ms.SetPosition(0);
+  back.LoadFromStream(ms, true);
+  EXPECT_EQ(back.Count(), 1);
+  EXPECT_EQ(back.StoredFrameCount, 2);
+}
+
 TEST(ZarnConversion, PaletteFramesWidenAndKeysBecomeMasks) {
   TZarnFrameList z;
   TZarnFrame& f = z.AddFrame();
@@ -509,6 +551,91 @@ TEST(ZarnReader, JpegBlocksOfAnotherSizeAreClippedAndPaletteLayersMapped) {
   TMemoryStream ms;
   p.Write(ms, o);
   EXPECT_EQ(ms.Bytes()[kZarnCompressionOffset], ZC_ZLIB);
+}
+
+
+TEST(ZarnReader, ReferencesToOtherFramesMustFit) {
+  // Frame 2 repeats frame 1 in its first tile, so the writer points that tile (colour and
+  // mask) at frame 1. Pointed at frame 0 instead, it must be refused when frame 0 has
+  // another size or no mask.
+  auto build = [](int32_t firstHeight, bool firstMask) {
+    TZarnFrameList z;
+    z.AddFrame().Image.Assign(Picture(8, firstHeight, 24, 5, firstMask));
+    z.AddFrame().Image.Assign(Picture(8, 8, 24, 1, true));
+    TZarnFrame& last = z.AddFrame();
+    last.Image.Assign(z.Frame(1).Image);
+    for (int32_t x = 4; x < 8; ++x) last.Image.SetPixel(x, 6, 0x010203), last.Image.Mask()->SetPixel(x, 6, 9);
+    TZarnWriteOptions o;
+    o.Compression = ZC_NONE;
+    o.TileWidth = o.TileHeight = 4;
+    TMemoryStream ms;
+    z.Write(ms, o);
+    ms.SetPosition(0);
+    TZarnFrameList probe;
+    probe.LoadFromStream(ms);
+    for (int32_t y = 0; y < 8; ++y)
+      for (int32_t x = 0; x < 8; ++x) {
+        EXPECT_EQ(probe.Frame(2).Image.GetPixel(x, y), last.Image.GetPixel(x, y));
+        EXPECT_EQ(probe.Frame(2).Image.Mask()->GetPixel(x, y), last.Image.Mask()->GetPixel(x, y));
+      }
+    std::vector<int64_t> tables;  // the tile tables of frame 2's colour and mask blocks
+    for (const TZarnBlockInfo& b : probe.Blocks)
+      if (b.Frame == 2) tables.push_back(b.Offset);
+    return std::pair{ms.Bytes(), tables};
+  };
+  auto entry = [](const std::vector<uint8_t>& v, int64_t at) { return GetI32LE(v.data() + at); };
+  for (auto [height, mask] : {std::pair{8, false}, std::pair{4, true}}) {
+    auto [v, tables] = build(height, mask);
+    ASSERT_EQ(tables.size(), 2u);
+    ASSERT_EQ(entry(v, tables[0]), 1);  // frame 1
+    ASSERT_EQ(entry(v, tables[1]), 1);
+    const size_t which = height == 8 ? 1 : 0;  // the mask block, or the colour block
+    v[size_t(tables[which])] = 0;              // frame 0
+    EXPECT_THROW(Load(v), EKestBadData) << height;
+  }
+}
+
+TEST(ZarnReader, DecodedBytesAreBudgeted) {
+  TZarnFrameList z;
+  z.AddFrame().Image.Assign(Picture(300, 200, 32, 1, true));
+  TMemoryStream ms;
+  z.Write(ms, TZarnWriteOptions{});
+  TZarnFrameList r;
+  r.MaxDecodedBytes = 300 * 200 * 4;  // the colours fit, the mask does not
+  ms.SetPosition(0);
+  EXPECT_THROW(r.LoadFromStream(ms), EKestBadData);
+  r.MaxDecodedBytes = 300 * 200 * 5;
+  ms.SetPosition(0);
+  r.LoadFromStream(ms);
+  EXPECT_EQ(r.Count(), 1);
+}
+
+TEST(ZarnFiles, LoadByExtension) {
+  test::TempDir dir;
+  // A 32-bit bitmap: its fourth byte becomes the mask, the image 24 bits.
+  TDIBSurface b;
+  b.SetSize(2, 1, 32);
+  b.SetPixel(0, 0, 0x80112233);
+  b.SetPixel(1, 0, 0x00445566);
+  WriteWholeFile(dir / "a.BMP", SaveBmp(b));
+  TZarnFrameList z;
+  z.LoadFromFile(dir / "a.BMP");
+  ASSERT_EQ(z.Count(), 1);
+  EXPECT_EQ(z.Frame(0).Image.BitCount(), 24);
+  EXPECT_EQ(z.Frame(0).Image.GetPixel(0, 0), 0x112233u);
+  ASSERT_TRUE(z.Frame(0).Image.HasMask());
+  EXPECT_EQ(z.Frame(0).Image.Mask()->GetPixel(0, 0), 0x80u);
+  EXPECT_EQ(z.Frame(0).Image.Mask()->GetPixel(1, 0), 0u);
+  // A PNG, and a Zarn file saved by the capture writer.
+  WriteWholeFile(dir / "b.png", SavePng(z.Frame(0).Image));
+  TZarnFrameList p;
+  p.LoadFromFile(dir / "b.png");
+  EXPECT_EQ(p.Frame(0).Image.Mask()->GetPixel(0, 0), 0x80u);
+  p.SaveToFile(dir / "c.zar");
+  TZarnFrameList c;
+  c.LoadFromFile(dir / "c.zar");
+  EXPECT_EQ(c.Frame(0).Image.GetPixel(1, 0), 0x445566u);
+  EXPECT_THROW(c.LoadFromFile(dir / "missing.zar"), EKest);
 }
 
 }  // namespace
