@@ -238,6 +238,7 @@ class TParamVar final : public TCustomParam {
   // `collection` resolves the target name on loads; it must outlive the reference.
   explicit TParamVar(TParamCollection* collection) : collection_(collection) {}
 
+  void SetCollection(TParamCollection* collection) { collection_ = collection; }
   // The name the reference was made with, and its target (or none).
   const std::string& Name() const { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
