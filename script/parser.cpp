@@ -622,9 +622,23 @@ void TKestParser::LoadFromStream(TStream& s) {
           BadExpression();
       }
     }
+    r.Prepare();
     records.push_back(std::move(r));
   }
   records_ = std::move(records);
+  resultRecord_ = !records_.empty() && records_.back().code == OP_ASSIGN && records_.back().target == "____arg";
+}
+
+void TOpeData::Prepare() {
+  refs.clear();
+  for (auto& o : operands)
+    if (TParamVar* v = o->AsVar()) refs.push_back(v);
+  refChains.assign(refs.size(), nullptr);
+  args.clear();
+  for (auto& o : operands) args.push_back(o.get());
+  targetChain = nullptr;
+  chainsOf = 0;
+  tempTarget = target.compare(0, 4, "____") == 0;
 }
 
 void TKestParser::SaveToStream(TStream& s) const {
@@ -665,11 +679,16 @@ void TKestParser::Assign(const TKestParser& other) {
   std::vector<TOpeData> records;
   records.reserve(other.records_.size());
   for (const TOpeData& r : other.records_) {
-    TOpeData c{r.code, r.target, r.funcId, {}};
+    TOpeData c;
+    c.code = r.code;
+    c.target = r.target;
+    c.funcId = r.funcId;
     for (const auto& o : r.operands) c.operands.push_back(CopyOperand(*o));
+    c.Prepare();
     records.push_back(std::move(c));
   }
   records_ = std::move(records);
+  resultRecord_ = other.resultRecord_;
 }
 
 std::string TKestParser::Listing() const {
@@ -753,9 +772,9 @@ std::string ElementText(const TOpeData& r) {
 }
 
 void BindElement(TParamCollection& vars, const TOpeData& r, TParamCollectionItem* temp) {
-  auto* ref = dynamic_cast<TParamVar*>(temp->Value());
+  TParamVar* ref = temp->Value()->AsVar();
   if (!ref || r.operands.empty()) return;
-  auto* nameRef = dynamic_cast<TParamVar*>(r.operands[0].get());
+  TParamVar* nameRef = r.operands[0]->AsVar();
   TParamCollectionItem* arrayItem = nameRef ? nameRef->Target() : nullptr;
   // A constant in place of the array name has no elements to refer to.
   if (!arrayItem) throw EKest(ElementText(r) + "\r\n" + script_msg::kBadSubscripts);
@@ -785,8 +804,7 @@ void BindElement(TParamCollection& vars, const TOpeData& r, TParamCollectionItem
 struct OperandBinding {
   TOpeData& r;
   ~OperandBinding() {
-    for (auto& o : r.operands)
-      if (auto* ref = dynamic_cast<TParamVar*>(o.get())) ref->SetTarget(nullptr);
+    for (TParamVar* ref : r.refs) ref->SetTarget(nullptr);
   }
 };
 }  // namespace
@@ -794,24 +812,27 @@ struct OperandBinding {
 void TKestParser::RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHandle>& temps) {
   TParamCollection& vars = funcs.Vars();
   OperandBinding binding{r};
+  if (r.chainsOf != vars.Serial()) {
+    for (size_t k = 0; k < r.refs.size(); ++k) r.refChains[k] = vars.NameChain(r.refs[k]->Name());
+    r.targetChain = vars.NameChain(r.target);
+    r.chainsOf = vars.Serial();
+  }
   // 1. Operands by name.
-  for (auto& o : r.operands) {
-    auto* ref = dynamic_cast<TParamVar*>(o.get());
-    if (!ref) continue;
+  for (size_t k = 0; k < r.refs.size(); ++k) {
+    TParamVar* ref = r.refs[k];
     ref->SetCollection(&vars);
-    TParamCollectionItem* item = vars.FindItem(ref->Name());
+    TParamCollectionItem* item = vars.FindItem(r.refChains[k]);
     if (!item) throw EKest(FormatMessage(script_msg::kNoVariable, ref->Name()));
     ref->SetTarget(item);
-    const auto* inner = dynamic_cast<const TParamVar*>(item->Value());
+    const TParamVar* inner = item->Value()->AsVar();
     ref->SetElementIndex(inner ? inner->ElementIndex() : 0);
   }
   // 2. A temporary target that does not exist yet.
-  TParamCollectionItem* target = vars.FindItem(r.target);
-  if (!target && r.target.compare(0, 4, "____") == 0) {
+  TParamCollectionItem* target = vars.FindItem(r.targetChain);
+  if (!target && r.tempTarget) {
     const int32_t kind = NewTempKind(funcs, r);
-    target = vars.AddItem(kind);
+    target = vars.AddNamedItem(kind, r.target, r.targetChain);
     temps.push_back(target->Handle());
-    vars.SetItemName(target, r.target);
     if (r.code == OP_DIM) BindElement(vars, r, target);
   }
   // 3. The operation, stored through the target's setters.
@@ -888,13 +909,9 @@ void TKestParser::RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHa
       break;
     case OP_DIM:
       break;
-    case OP_CALL: {
-      std::vector<TCustomParam*> args;
-      args.reserve(r.operands.size());
-      for (auto& o : r.operands) args.push_back(o.get());
-      funcs.CallFunction(t, r.funcId, args);
+    case OP_CALL:
+      funcs.CallFunction(t, r.funcId, r.args);
       break;
-    }
     case OP_EQ:
     case OP_GT:
     case OP_LT:
@@ -951,17 +968,25 @@ void TKestParser::RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHa
 }
 
 void TKestParser::Execute(TSysFuncMan& funcs) {
-  result_.reset();
+  if (result_) spare_ = std::move(result_);
   lastError_.clear();
   TParamCollection& vars = funcs.Vars();
-  // The temporaries of this run are freed however the run ends.
+  // The temporaries of this run are freed however the run ends. (A parser that runs again
+  // from inside its own run keeps the inner run's list apart.)
+  std::vector<TItemHandle> nested;
+  std::vector<TItemHandle>& list = running_ ? nested : temps_;
   struct Temps {
     TParamCollection& vars;
-    std::vector<TItemHandle> handles;
+    std::vector<TItemHandle>& handles;
+    bool& running;
+    bool outer;
     ~Temps() {
       for (size_t i = handles.size(); i-- > 0;) vars.FreeItem(vars.Resolve(handles[i]));
+      handles.clear();
+      if (outer) running = false;
     }
-  } temps{vars, {}};
+  } temps{vars, list, running_, !running_};
+  running_ = true;
   struct Nesting {
     int& n;
     explicit Nesting(int& c) : n(c) { ++n; }
@@ -969,12 +994,16 @@ void TKestParser::Execute(TSysFuncMan& funcs) {
   } nesting(funcs.nesting_);
   try {
     if (funcs.nesting_ > TSysFuncMan::kMaxNesting) throw EKest(script_msg::kTooDeep);
-    for (TOpeData& r : records_) RunRecord(funcs, r, temps.handles);
+    for (TOpeData& r : records_) RunRecord(funcs, r, list);
   } catch (const std::exception& e) {
     lastError_ = e.what();
   }
-  if (!records_.empty() && records_.back().code == OP_ASSIGN && records_.back().target == "____arg")
-    result_ = vars.CopyValue("____arg");
+  if (resultRecord_) {
+    const TOpeData& last = records_.back();
+    const TParamCollectionItem* arg =
+        last.chainsOf == vars.Serial() ? vars.FindItem(last.targetChain) : vars.FindItem(last.target);
+    result_ = vars.CopyValue(arg, std::move(spare_));
+  }
 }
 
 // ---- text at run time

@@ -86,6 +86,17 @@ struct TOpeData {
   std::string target;
   uint8_t funcId = 0;
   std::vector<std::unique_ptr<TCustomParam>> operands;
+
+  // Kept by the parser: the references among the operands, and the name chains of the
+  // target and of those references in the collection they were last taken from (a chain
+  // stands for its name for the collection's lifetime, so lookups skip the hashing).
+  std::vector<TParamVar*> refs;
+  std::vector<const struct TNameChain*> refChains;
+  const struct TNameChain* targetChain = nullptr;
+  uint64_t chainsOf = 0;
+  bool tempTarget = false;
+  std::vector<TCustomParam*> args;  // the operands as a call passes them
+  void Prepare();
 };
 
 class TKestParser {
@@ -116,7 +127,11 @@ class TKestParser {
   void RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHandle>& temps);
   std::vector<TOpeData> records_;
   std::unique_ptr<TCustomParam> result_;
+  std::unique_ptr<TCustomParam> spare_;  // the previous result, refilled when it fits
   std::string lastError_;
+  std::vector<TItemHandle> temps_;  // the temporaries of the running Execute
+  bool running_ = false;
+  bool resultRecord_ = false;  // the last record assigns "____arg"
 };
 
 // Compiles and runs a statement given as text (the return-value assignment of the call
