@@ -1,6 +1,7 @@
 #include "script/parser.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "common/numeric.h"
 #include "common/sjis.h"
@@ -627,6 +628,7 @@ void TKestParser::LoadFromStream(TStream& s) {
   }
   records_ = std::move(records);
   resultRecord_ = !records_.empty() && records_.back().code == OP_ASSIGN && records_.back().target == "____arg";
+  PreparePrivate();
 }
 
 void TOpeData::Prepare() {
@@ -689,6 +691,7 @@ void TKestParser::Assign(const TKestParser& other) {
   }
   records_ = std::move(records);
   resultRecord_ = other.resultRecord_;
+  PreparePrivate();
 }
 
 std::string TKestParser::Listing() const {
@@ -800,6 +803,159 @@ void BindElement(TParamCollection& vars, const TOpeData& r, TParamCollectionItem
 
 [[noreturn]] void DivByZero() { throw EKest(script_msg::kDivByZero); }
 
+// An operand as the operations read it: element `idx` of a value (a constant, a variable's
+// value, an array behind an element temporary).
+struct TArgView {
+  TCustomParam* v;
+  int32_t idx;
+  int32_t Kind() const { return v->GetKind(); }
+  int32_t Int() const { return v->GetIntAt(idx); }
+  Float Flt() const { return v->GetFloatAt(idx); }
+  bool Bool() const { return v->GetBoolAt(idx); }
+  std::string Str() const { return v->GetStrAt(idx); }
+};
+// A target as the operations store into it: a value through its scalar setters, or an
+// element of an array.
+struct TTargetView {
+  TCustomParam* v;
+  int32_t idx;
+  bool element;
+  int32_t Kind() const { return v->GetKind(); }
+  void Int(int32_t x) const { element ? v->SetIntAt(idx, x) : v->SetInt(x); }
+  void Flt(Float x) const { element ? v->SetFloatAt(idx, x) : v->SetFloat(x); }
+  void Bool(bool x) const { element ? v->SetBoolAt(idx, x) : v->SetBool(x); }
+  void Str(const std::string& x) const { element ? v->SetStrAt(idx, x) : v->SetStr(x); }
+};
+
+
+// Every operation but the call and the element binding.
+void Perform(const TOpeData& r, const TTargetView& t, const TArgView* ops) {
+  const TArgView& A = ops[0];
+  const TArgView& B = ops[1];
+  switch (r.code) {
+    case OP_ASSIGN:
+      switch (t.Kind()) {
+        case PT_INT:
+          t.Int(A.Int());
+          break;
+        case PT_FLOAT:
+          t.Flt(A.Flt());
+          break;
+        case PT_BOOL:
+          t.Bool(A.Bool());
+          break;
+        case PT_STR:
+          t.Str(A.Str());
+          break;
+        default:
+          break;
+      }
+      break;
+    case OP_ADD:
+    case OP_SUB:
+    case OP_MUL:
+    case OP_DIV:
+      if (t.Kind() == PT_FLOAT) {
+        const Float a = A.Flt(), b = B.Flt();
+        Float x = 0;
+        switch (r.code) {
+          case OP_ADD: x = a + b; break;
+          case OP_SUB: x = a - b; break;
+          case OP_MUL: x = a * b; break;
+          default:
+            if (b == 0) DivByZero();
+            x = a / b;
+            break;
+        }
+        t.Flt(x);
+      } else {
+        const int32_t a = A.Int(), b = B.Int();
+        const uint32_t ua = uint32_t(a), ub = uint32_t(b);
+        int32_t x = 0;
+        switch (r.code) {
+          case OP_ADD: x = int32_t(ua + ub); break;
+          case OP_SUB: x = int32_t(ua - ub); break;
+          case OP_MUL: x = int32_t(ua * ub); break;
+          default:
+            if (b == 0) DivByZero();
+            x = IntDiv(a, b);  // toward zero; INT_MIN / -1 wraps to INT_MIN
+            break;
+        }
+        t.Int(x);
+      }
+      break;
+    case OP_MOD: {
+      const int32_t a = A.Int(), b = B.Int();
+      if (b == 0) DivByZero();
+      t.Int(IntMod(a, b));  // the dividend's sign; x % -1 is 0
+      break;
+    }
+    case OP_OR:
+      t.Int(A.Int() | B.Int());
+      break;
+    case OP_AND:
+      t.Int(A.Int() & B.Int());
+      break;
+    case OP_XOR:
+      t.Int(A.Int() ^ B.Int());
+      break;
+    case OP_DIM:
+      break;
+    case OP_EQ:
+    case OP_GT:
+    case OP_LT:
+    case OP_GE:
+    case OP_LE:
+    case OP_NE: {
+      int c = 0;  // -1, 0, 1; 2 for unordered floats
+      switch (A.Kind()) {
+        case PT_STR: {
+          const int k = A.Str().compare(B.Str());
+          c = k < 0 ? -1 : k > 0 ? 1 : 0;
+          break;
+        }
+        case PT_FLOAT: {
+          const Float a = A.Flt(), b = B.Flt();
+          c = a < b ? -1 : a > b ? 1 : a == b ? 0 : 2;
+          break;
+        }
+        case PT_BOOL: {
+          const int a = A.Bool(), b = B.Bool();
+          c = a < b ? -1 : a > b ? 1 : 0;
+          break;
+        }
+        default: {
+          const int32_t a = A.Int(), b = B.Int();
+          c = a < b ? -1 : a > b ? 1 : 0;
+          break;
+        }
+      }
+      bool v = false;
+      switch (r.code) {
+        case OP_EQ: v = c == 0; break;
+        case OP_GT: v = c == 1; break;
+        case OP_LT: v = c == -1; break;
+        case OP_GE: v = c == 0 || c == 1; break;
+        case OP_LE: v = c == 0 || c == -1; break;
+        default: v = c != 0; break;
+      }
+      t.Bool(v);
+      break;
+    }
+    case OP_SHL:
+      t.Int(ShiftLeft(A.Int(), B.Int()));
+      break;
+    case OP_SHR:
+      t.Int(ShiftRight(A.Int(), B.Int()));
+      break;
+    case OP_CONCAT:
+      t.Str(A.Str() + B.Str());
+      break;
+    default:
+      throw EKest(BadOperationMessage(r));
+  }
+}
+
 // Keeps the operands bound while a record runs.
 struct OperandBinding {
   TOpeData& r;
@@ -838,138 +994,23 @@ void TKestParser::RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHa
   // 3. The operation, stored through the target's setters.
   if (!target) throw EKest(FormatMessage(script_msg::kNoVariable, r.target));
   TCustomParam& t = *target->Value();
-  auto A = [&]() -> TCustomParam& { return *r.operands[0]; };
-  auto B = [&]() -> TCustomParam& { return *r.operands[1]; };
-  switch (r.code) {
-    case OP_ASSIGN:
-      switch (t.GetKind()) {
-        case PT_INT:
-          t.SetInt(A().GetInt());
-          break;
-        case PT_FLOAT:
-          t.SetFloat(A().GetFloat());
-          break;
-        case PT_BOOL:
-          t.SetBool(A().GetBool());
-          break;
-        case PT_STR:
-          t.SetStr(A().GetStr());
-          break;
-        default:
-          break;
-      }
-      break;
-    case OP_ADD:
-    case OP_SUB:
-    case OP_MUL:
-    case OP_DIV:
-      if (t.GetKind() == PT_FLOAT) {
-        const Float a = A().GetFloat(), b = B().GetFloat();
-        Float x = 0;
-        switch (r.code) {
-          case OP_ADD: x = a + b; break;
-          case OP_SUB: x = a - b; break;
-          case OP_MUL: x = a * b; break;
-          default:
-            if (b == 0) DivByZero();
-            x = a / b;
-            break;
-        }
-        t.SetFloat(x);
-      } else {
-        const int32_t a = A().GetInt(), b = B().GetInt();
-        const uint32_t ua = uint32_t(a), ub = uint32_t(b);
-        int32_t x = 0;
-        switch (r.code) {
-          case OP_ADD: x = int32_t(ua + ub); break;
-          case OP_SUB: x = int32_t(ua - ub); break;
-          case OP_MUL: x = int32_t(ua * ub); break;
-          default:
-            if (b == 0) DivByZero();
-            x = IntDiv(a, b);  // toward zero; INT_MIN / -1 wraps to INT_MIN
-            break;
-        }
-        t.SetInt(x);
-      }
-      break;
-    case OP_MOD: {
-      const int32_t a = A().GetInt(), b = B().GetInt();
-      if (b == 0) DivByZero();
-      t.SetInt(IntMod(a, b));  // the dividend's sign; x % -1 is 0
-      break;
-    }
-    case OP_OR:
-      t.SetInt(A().GetInt() | B().GetInt());
-      break;
-    case OP_AND:
-      t.SetInt(A().GetInt() & B().GetInt());
-      break;
-    case OP_XOR:
-      t.SetInt(A().GetInt() ^ B().GetInt());
-      break;
-    case OP_DIM:
-      break;
-    case OP_CALL:
-      funcs.CallFunction(t, r.funcId, r.args);
-      break;
-    case OP_EQ:
-    case OP_GT:
-    case OP_LT:
-    case OP_GE:
-    case OP_LE:
-    case OP_NE: {
-      int c = 0;  // -1, 0, 1; 2 for unordered floats
-      switch (A().GetKind()) {
-        case PT_STR: {
-          const int k = A().GetStr().compare(B().GetStr());
-          c = k < 0 ? -1 : k > 0 ? 1 : 0;
-          break;
-        }
-        case PT_FLOAT: {
-          const Float a = A().GetFloat(), b = B().GetFloat();
-          c = a < b ? -1 : a > b ? 1 : a == b ? 0 : 2;
-          break;
-        }
-        case PT_BOOL: {
-          const int a = A().GetBool(), b = B().GetBool();
-          c = a < b ? -1 : a > b ? 1 : 0;
-          break;
-        }
-        default: {
-          const int32_t a = A().GetInt(), b = B().GetInt();
-          c = a < b ? -1 : a > b ? 1 : 0;
-          break;
-        }
-      }
-      bool v = false;
-      switch (r.code) {
-        case OP_EQ: v = c == 0; break;
-        case OP_GT: v = c == 1; break;
-        case OP_LT: v = c == -1; break;
-        case OP_GE: v = c == 0 || c == 1; break;
-        case OP_LE: v = c == 0 || c == -1; break;
-        default: v = c != 0; break;
-      }
-      t.SetBool(v);
-      break;
-    }
-    case OP_SHL:
-      t.SetInt(ShiftLeft(A().GetInt(), B().GetInt()));
-      break;
-    case OP_SHR:
-      t.SetInt(ShiftRight(A().GetInt(), B().GetInt()));
-      break;
-    case OP_CONCAT:
-      t.SetStr(A().GetStr() + B().GetStr());
-      break;
-    default:
-      throw EKest(BadOperationMessage(r));
+  if (r.code == OP_CALL) {
+    funcs.CallFunction(t, r.funcId, r.args);
+    return;
   }
+  TArgView views[2] = {};
+  for (size_t k = 0; k < 2 && k < r.operands.size(); ++k) {
+    TCustomParam* o = r.operands[k].get();
+    const TParamVar* ref = o->AsVar();
+    views[k] = {o, ref ? ref->ElementIndex() : 0};
+  }
+  Perform(r, TTargetView{&t, 0, false}, views);
 }
 
 void TKestParser::Execute(TSysFuncMan& funcs) {
   if (result_) spare_ = std::move(result_);
   lastError_.clear();
+  if (RunPrivate(funcs)) return;
   TParamCollection& vars = funcs.Vars();
   // The temporaries of this run are freed however the run ends. (A parser that runs again
   // from inside its own run keeps the inner run's list apart.)
@@ -1004,6 +1045,196 @@ void TKestParser::Execute(TSysFuncMan& funcs) {
         last.chainsOf == vars.Serial() ? vars.FindItem(last.targetChain) : vars.FindItem(last.target);
     result_ = vars.CopyValue(arg, std::move(spare_));
   }
+}
+
+// ---- execution with the temporaries in the parser
+
+namespace {
+bool IsTempName(std::string_view n) { return n.compare(0, 4, "____") == 0; }
+}  // namespace
+
+void TKestParser::PreparePrivate() {
+  ptemps_.clear();
+  operandTemp_.clear();
+  targetTemp_.clear();
+  ptempChainsOf_ = 0;
+  privateEligible_ = true;
+  std::unordered_map<std::string, int32_t, NoCaseHash, NoCaseEqual> index;
+  auto tempOf = [&](const std::string& name) -> int32_t {
+    if (!IsTempName(name)) return -1;
+    auto it = index.find(name);
+    if (it != index.end()) return it->second;
+    const int32_t k = int32_t(ptemps_.size());
+    ptemps_.emplace_back();
+    ptemps_.back().name = name;
+    index.emplace(name, k);
+    return k;
+  };
+  for (const TOpeData& r : records_) {
+    if (r.code == OP_CALL) privateEligible_ = false;
+    targetTemp_.push_back(tempOf(r.target));
+    std::vector<int32_t> ops;
+    for (const auto& o : r.operands) ops.push_back(o->AsVar() ? tempOf(o->AsVar()->Name()) : -1);
+    operandTemp_.push_back(std::move(ops));
+  }
+}
+
+bool TKestParser::RunPrivate(TSysFuncMan& funcs) {
+  if (!privateEnabled_ || !privateEligible_ || running_) return false;
+  TParamCollection& vars = funcs.Vars();
+  if (ptempChainsOf_ != vars.Serial()) {
+    for (TPrivateTemp& t : ptemps_) t.chain = vars.NameChain(t.name);
+    ptempChainsOf_ = vars.Serial();
+  }
+  // A variable of a temporary's name (an enclosing run's) is used as it is: the
+  // collection path does that.
+  for (const TPrivateTemp& t : ptemps_)
+    if (vars.FindItem(t.chain)) return false;
+  for (TPrivateTemp& t : ptemps_) t.produced = false;
+  struct Nesting {
+    int& n;
+    explicit Nesting(int& c) : n(c) { ++n; }
+    ~Nesting() { --n; }
+  } nesting(funcs.nesting_);
+  try {
+    if (funcs.nesting_ > TSysFuncMan::kMaxNesting) throw EKest(script_msg::kTooDeep);
+    for (size_t i = 0; i < records_.size(); ++i) RunRecordPrivate(vars, i);
+  } catch (const std::exception& e) {
+    lastError_ = e.what();
+  }
+  if (resultRecord_) {
+    const TPrivateTemp& arg = ptemps_[size_t(targetTemp_.back())];
+    if (arg.produced) {
+      // As a copy of the variable "____arg" would be.
+      TCustomParam* v = arg.element ? nullptr : arg.value.get();
+      const int32_t kind = arg.element ? (arg.array ? arg.array->GetKind() : int32_t(PT_NONE)) : v->GetKind();
+      std::unique_ptr<TCustomParam> copy;
+      if (spare_ && spare_->HoldsElements() && spare_->GetKind() == kind)
+        copy = std::move(spare_);
+      else
+        copy = NewParamOfKind(kind);
+      if (!copy) throw EKest(FormatMessage(param_msg::kBadVariable, arg.name));
+      if (arg.element) {
+        // An element temporary copies as its array does (a reference forwards the whole).
+        copy->AssignData(*arg.array);
+      } else {
+        copy->AssignData(*v);
+      }
+      result_ = std::move(copy);
+    }
+  }
+  return true;
+}
+
+void TKestParser::RunRecordPrivate(TParamCollection& vars, size_t i) {
+  TOpeData& r = records_[i];
+  if (r.chainsOf != vars.Serial()) {
+    for (size_t k = 0; k < r.refs.size(); ++k) r.refChains[k] = vars.NameChain(r.refs[k]->Name());
+    r.targetChain = vars.NameChain(r.target);
+    r.chainsOf = vars.Serial();
+  }
+  // 1. Operands: constants, temporaries of this run, variables by name.
+  TArgView views[2] = {};
+  std::vector<TArgView> more;  // element bindings read every subscript
+  const std::vector<int32_t>& temps = operandTemp_[i];
+  size_t refK = 0;
+  auto viewOf = [&](size_t k) -> TArgView {
+    TCustomParam* o = r.operands[k].get();
+    TParamVar* ref = o->AsVar();
+    if (!ref) return {o, 0};
+    const size_t rk = refK++;
+    if (temps[k] >= 0) {
+      const TPrivateTemp& t = ptemps_[size_t(temps[k])];
+      if (!t.produced) throw EKest(FormatMessage(script_msg::kNoVariable, ref->Name()));
+      if (t.element) return {t.array, t.index};
+      return {t.value.get(), 0};
+    }
+    TParamCollectionItem* item = vars.FindItem(r.refChains[rk]);
+    if (!item) throw EKest(FormatMessage(script_msg::kNoVariable, ref->Name()));
+    TCustomParam* v = item->Value();
+    const TParamVar* inner = v->AsVar();
+    return {v, inner ? inner->ElementIndex() : 0};
+  };
+  const size_t n = r.operands.size();
+  if (r.code == OP_DIM) {
+    for (size_t k = 0; k < n; ++k) more.push_back(viewOf(k));
+  } else {
+    for (size_t k = 0; k < n; ++k) {
+      const TArgView v = viewOf(k);
+      if (k < 2) views[k] = v;
+    }
+  }
+  // 2. and 3. The target: a temporary of this run (made by its first record) or a variable.
+  TTargetView target{nullptr, 0, false};
+  const int32_t tt = targetTemp_[i];
+  if (tt >= 0) {
+    TPrivateTemp& t = ptemps_[size_t(tt)];
+    if (!t.produced) {
+      t.produced = true;
+      if (r.code == OP_DIM) {
+        t.element = true;
+        t.array = nullptr;
+        t.index = 0;
+        // The array is the variable operand 0 names; a constant there has no elements.
+        const bool named = n > 0 && r.operands[0]->AsVar();
+        auto text = [&] {
+          std::string s = named ? r.operands[0]->AsVar()->Name() : (n ? OperandText(*r.operands[0]) : "");
+          s += '[';
+          for (size_t k = 1; k < n; ++k) s += (k > 1 ? "," : "") + IntToText(more[k].Int());
+          return s + "]";
+        };
+        if (!named) throw EKest(text() + "\r\n" + script_msg::kBadSubscripts);
+        TCustomParam& arr = *more[0].v;
+        const int32_t subs = int32_t(n) - 1;
+        if (subs != arr.GetDimCount()) throw EKest(text() + "\r\n" + script_msg::kBadSubscripts);
+        int64_t index = 0, stride = 1;
+        bool huge = false;
+        for (int32_t k = subs; k >= 1; --k) {
+          index += int64_t(more[size_t(k)].Int()) * stride;
+          stride *= arr.GetDim(k - 1);
+          if (index > INT32_MAX || index < INT32_MIN || stride > (int64_t(1) << 40)) huge = true;
+        }
+        if (huge || index >= arr.GetCount()) throw EKest(text() + "\r\n" + script_msg::kBeyondCount);
+        t.array = &arr;
+        t.index = int32_t(index);
+        return;  // the binding is the work
+      }
+      t.element = false;
+      // The kind of a new temporary, as the collection path gives it.
+      int32_t kind = PT_INT;
+      const int32_t k0 = n > 0 ? views[0].Kind() : int32_t(PT_NONE);
+      switch (r.code) {
+        case OP_ASSIGN: kind = k0; break;
+        case OP_ADD: kind = k0 == PT_STR ? PT_STR : k0 == PT_FLOAT ? PT_FLOAT : PT_INT; break;
+        case OP_SUB: case OP_MUL: case OP_DIV: kind = k0 == PT_FLOAT ? PT_FLOAT : PT_INT; break;
+        case OP_EQ: case OP_GT: case OP_LT: case OP_GE: case OP_LE: case OP_NE: kind = PT_BOOL; break;
+        case OP_CONCAT: kind = PT_STR; break;
+        case OP_MOD: case OP_OR: case OP_AND: case OP_XOR: case OP_SHL: case OP_SHR: kind = PT_INT; break;
+        default: throw EKest(BadOperationMessage(r));
+      }
+      const bool fits = t.value && (kind == PT_NONE ? t.value->AsVar() != nullptr
+                                                    : t.value->HoldsElements() && t.value->GetKind() == kind);
+      if (fits) {
+        t.value->ResetValue();
+      } else if (kind == PT_NONE) {
+        t.value = std::make_unique<TParamVar>(&vars);
+      } else {
+        t.value = NewParamOfKind(kind);
+      }
+    }
+    if (t.element) {
+      if (!t.array) return;
+      target = {t.array, t.index, true};
+    } else {
+      target = {t.value.get(), 0, false};
+    }
+  } else {
+    TParamCollectionItem* item = vars.FindItem(r.targetChain);
+    if (!item) throw EKest(FormatMessage(script_msg::kNoVariable, r.target));
+    target = {item->Value(), 0, false};
+  }
+  if (r.code == OP_DIM) return;
+  Perform(r, target, views);
 }
 
 // ---- text at run time

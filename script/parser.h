@@ -122,9 +122,32 @@ class TKestParser {
   int Count() const { return int(records_.size()); }
   const std::vector<TOpeData>& Records() const { return records_; }
   std::string Listing() const;
+  // Expressions without function calls run no script code while they run, so nothing can
+  // see their temporaries: by default those live in the parser instead of the collection
+  // (when no variable of a temporary's name exists as the run starts), with the same
+  // results. Off: every run goes through the collection (tests compare the two).
+  void SetPrivateTemporaries(bool on) { privateEnabled_ = on; }
 
  private:
+  struct TPrivateTemp {
+    std::string name;
+    const TNameChain* chain = nullptr;
+    std::unique_ptr<TCustomParam> value;  // a value temporary
+    TCustomParam* array = nullptr;        // an element temporary: its array and index
+    int32_t index = 0;
+    bool element = false;
+    bool produced = false;
+  };
   void RunRecord(TSysFuncMan& funcs, TOpeData& r, std::vector<TItemHandle>& temps);
+  void PreparePrivate();
+  bool RunPrivate(TSysFuncMan& funcs);
+  void RunRecordPrivate(TParamCollection& vars, size_t i);
+  std::vector<TPrivateTemp> ptemps_;
+  std::vector<std::vector<int32_t>> operandTemp_;  // per record and operand: temporary or -1
+  std::vector<int32_t> targetTemp_;                 // per record: temporary or -1
+  uint64_t ptempChainsOf_ = 0;
+  bool privateEligible_ = false;
+  bool privateEnabled_ = true;
   std::vector<TOpeData> records_;
   std::unique_ptr<TCustomParam> result_;
   std::unique_ptr<TCustomParam> spare_;  // the previous result, refilled when it fits

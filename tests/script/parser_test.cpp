@@ -30,6 +30,8 @@ std::string CompileError(std::string_view text) {
 
 // A collection and dispatcher with a few variables.
 struct Env {
+  explicit Env(bool privateTemps = true) : privateTemps(privateTemps) {}
+  bool privateTemps;
   TParamCollection vars;
   TSysFuncMan funcs{vars};
   TParamCollectionItem* Declare(const std::string& name, int32_t kind) {
@@ -47,6 +49,7 @@ struct Env {
     m.SetPosition(0);
     auto p = std::make_unique<TKestParser>();
     p->LoadFromStream(m);
+    p->SetPrivateTemporaries(privateTemps);
     p->Execute(funcs);
     return p;
   }
@@ -236,8 +239,10 @@ TEST(Evaluator, Operations) {
       {"1 < 2 ++ \"\"", PT_STR, "TRUE"},
       {"1 - - 1", PT_INT, "2"},
   };
+  // Through the collection and with the temporaries in the parser: the same results.
+  for (bool priv : {true, false})
   for (const Case& c : cases) {
-    Env e;
+    Env e(priv);
     auto p = e.Run(c.text);
     ASSERT_NE(p->Result(), nullptr) << c.text << ": " << p->LastError();
     EXPECT_EQ(p->Result()->GetKind(), c.kind) << c.text;
@@ -247,7 +252,8 @@ TEST(Evaluator, Operations) {
 }
 
 TEST(Evaluator, AssignmentsConvertToTheTargetKind) {
-  Env e;
+  for (bool priv : {true, false}) {
+  Env e(priv);
   e.Declare("n", PT_INT);
   e.Declare("f", PT_FLOAT);
   e.Declare("s", PT_STR);
@@ -267,10 +273,12 @@ TEST(Evaluator, AssignmentsConvertToTheTargetKind) {
   e.Run("n = 2.7");
   EXPECT_EQ(e.V("n").GetInt(), 2);
   EXPECT_EQ(e.vars.Count(), SV_COUNT + 4);
+  }
 }
 
 TEST(Evaluator, ElementReferences) {
-  Env e;
+  for (bool priv : {true, false}) {
+  Env e(priv);
   TParamCollectionItem* arr = e.Declare("arr", PT_INT);
   arr->Value()->SetDims({3, 4});
   e.Declare("x", PT_INT);
@@ -291,10 +299,12 @@ TEST(Evaluator, ElementReferences) {
   p = e.Run("x = arr[2147483647,2147483647]");
   EXPECT_EQ(p->LastError(), std::string("arr[2147483647,2147483647]\r\n") + script_msg::kBeyondCount);
   EXPECT_EQ(e.vars.Count(), SV_COUNT + 2);
+  }
 }
 
 TEST(Evaluator, ErrorsStopTheRunAndKeepEarlierStores) {
-  Env e;
+  for (bool priv : {true, false}) {
+  Env e(priv);
   e.Declare("a", PT_INT);
   e.Declare("b", PT_INT);
   e.Declare("c", PT_INT);
@@ -308,6 +318,7 @@ TEST(Evaluator, ErrorsStopTheRunAndKeepEarlierStores) {
   m.SetPosition(0);
   TKestParser p;
   p.LoadFromStream(m);
+  p.SetPrivateTemporaries(priv);
   p.Execute(e.funcs);
   EXPECT_EQ(e.V("a").GetInt(), 1);
   EXPECT_EQ(e.V("b").GetInt(), 0);
@@ -326,6 +337,7 @@ TEST(Evaluator, ErrorsStopTheRunAndKeepEarlierStores) {
   EXPECT_THROW(e.Run("@Temp"), EKest);
   EXPECT_EQ(e.vars.Count(), SV_COUNT + 3);
   EXPECT_EQ(e.Run("a = 5")->Result(), nullptr);  // an assignment has no result
+  }
 }
 
 TEST(Evaluator, FunctionsThroughTheDispatcher) {
@@ -404,4 +416,16 @@ TEST(Evaluator, RunTextAndQuotedValues) {
     EXPECT_EQ(e.V("a").GetStr(), v);
   }
   EXPECT_EQ(e.vars.Count(), SV_COUNT + 2);
+}
+
+TEST(Evaluator, ATemporaryThatAlreadyExistsIsUsedAsItIs) {
+  for (bool priv : {true, false}) {
+    Env e(priv);
+    e.Declare("x", PT_INT);
+    TParamCollectionItem* outer = e.Declare("____0", PT_STR);  // an enclosing run's
+    e.Run("x = 1 + 2");
+    EXPECT_EQ(e.V("x").GetInt(), 3);
+    EXPECT_EQ(e.vars.FindItem("____0"), outer);  // not freed by the inner run
+    EXPECT_EQ(outer->Value()->GetStr(), "3");
+  }
 }
