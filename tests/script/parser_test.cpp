@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "script/paramcoll.h"
 #include "vfs/streams.h"
@@ -428,4 +429,39 @@ TEST(Evaluator, ATemporaryThatAlreadyExistsIsUsedAsItIs) {
     EXPECT_EQ(e.vars.FindItem("____0"), outer);  // not freed by the inner run
     EXPECT_EQ(outer->Value()->GetStr(), "3");
   }
+}
+
+TEST(SystemFunctionTable, RowsAndLookup) {
+  std::set<std::string> names;
+  for (int32_t id = 0; id < kSysFuncCount; ++id) {
+    const TSysFuncInfo* f = SysFuncInfo(id);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(names.insert(f->name).second) << f->name;
+    EXPECT_EQ(FindSysFunc(f->name), id);
+    EXPECT_GE(f->minArgs, 0);
+    EXPECT_TRUE(f->maxArgs == -1 || f->maxArgs >= f->minArgs) << f->name;
+  }
+  EXPECT_EQ(SysFuncInfo(kSysFuncCount), nullptr);
+  EXPECT_EQ(SysFuncInfo(-1), nullptr);
+  EXPECT_EQ(FindSysFunc("intToStr"), -1);
+  struct Row { int32_t id; const char* name; int32_t min, max, kind; };
+  const Row rows[] = {
+      {0, "IntToStr", 1, 2, PT_STR},      {2, "GetProp", 2, 2, PT_NONE},
+      {21, "SetArray", 2, -1, PT_INT},    {38, "Float", 1, 1, PT_FLOAT},
+      {91, "DBInsert", 0, -1, PT_BOOL},   {116, "DBCopyTable", 1, 5, PT_BOOL},
+      {136, "Calc", 1, 1, PT_STR},        {155, "PushVar", 1, -1, PT_BOOL},
+      {156, "PopVar", 0, 0, PT_BOOL},     {158, "CopyFile", 2, 2, PT_BOOL},
+  };
+  for (const Row& r : rows) {
+    const TSysFuncInfo* f = SysFuncInfo(r.id);
+    EXPECT_STREQ(f->name, r.name);
+    EXPECT_EQ(f->minArgs, r.min) << r.name;
+    EXPECT_EQ(f->maxArgs, r.max) << r.name;
+    EXPECT_EQ(f->kind, r.kind) << r.name;
+  }
+  EXPECT_STREQ(PropertyInfo(0)->name, "PR_NAME");
+  EXPECT_EQ(PropertyInfo(3)->kind, PT_INT);
+  EXPECT_STREQ(PropertyInfo(33)->name, "PR_ONNOTIFY");
+  EXPECT_STREQ(PropertyInfo(164)->name, "PR_BLURDELAY");
+  EXPECT_EQ(PropertyInfo(165), nullptr);
 }
