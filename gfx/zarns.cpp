@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
 #include <string_view>
 #include <unordered_map>
 
@@ -503,7 +502,7 @@ struct TWriter {
     const int64_t n = tx * ty;
     std::vector<std::pair<int32_t, int32_t>> table(static_cast<size_t>(n));
     std::vector<uint8_t> pixels;
-    std::map<std::vector<uint8_t>, int32_t> seen;  // tile bytes (with size) -> tile number
+    std::unordered_map<std::string, int32_t> seen;  // tile bytes (with size) -> tile number
     std::vector<uint8_t> tile;
     for (int64_t t = 0; t < n; ++t) {
       const int32_t cx = int32_t(t % tx), cy = int32_t(t / tx);
@@ -528,9 +527,9 @@ struct TWriter {
             if (same) table[size_t(t)] = {int32_t(fi), int32_t(li)}, found = true;
           }
         if (found) continue;
-        std::vector<uint8_t> key = tile;
-        key.push_back(uint8_t(r.Width())), key.push_back(uint8_t(r.Width() >> 8));
-        key.push_back(uint8_t(r.Height())), key.push_back(uint8_t(r.Height() >> 8));
+        std::string key(tile.begin(), tile.end());
+        key.push_back(char(r.Width())), key.push_back(char(r.Width() >> 8));
+        key.push_back(char(r.Height())), key.push_back(char(r.Height() >> 8));
         auto it = seen.find(key);
         if (it != seen.end()) {
           table[size_t(t)] = {-2, it->second};
