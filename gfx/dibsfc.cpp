@@ -228,8 +228,12 @@ void TDIBSurface::CopyRect(int32_t x, int32_t y, TRect s, const TDIBSurface& src
   } else if (BitCount() == src.BitCount()) {
     for (int32_t j = 0; j < h; ++j)
       for (int32_t i = 0; i < w; ++i) SetPixel(x + i, y + j, src.GetPixel(s.Left + i, s.Top + j));
+  } else if (storageBits_ >= 16) {
+    // Different colour layouts: channel arithmetic, pixel by pixel.
+    for (int32_t j = 0; j < h; ++j)
+      for (int32_t i = 0; i < w; ++i) SetPixel(x + i, y + j, MapColor(src.PixelToColor(src.GetPixel(s.Left + i, s.Top + j))));
   } else {
-    // Different layouts: through the colours.
+    // Into a palette: the nearest entries, found once per colour.
     std::unordered_map<uint32_t, uint32_t> seen;
     for (int32_t j = 0; j < h; ++j)
       for (int32_t i = 0; i < w; ++i) {

@@ -1,11 +1,8 @@
 #include "gfx/zarns.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
 #include <string_view>
 #include <unordered_map>
 
@@ -14,6 +11,7 @@
 #include "gfx/piccodecs.h"
 #include "vfs/rands.h"
 #include "vfs/records.h"
+#include "vfs/zlibs.h"
 
 namespace kest {
 
@@ -23,46 +21,10 @@ namespace {
 
 // --- zlib blocks --------------------------------------------------------------------------
 
-// Inflates a whole zlib stream into dst, which has room for cap bytes; answers the bytes
-// produced. A damaged stream, one that does not end, or one holding more raises.
-size_t InflateInto(const uint8_t* data, size_t size, uint8_t* dst, size_t cap) {
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
-  z.next_in = const_cast<Bytef*>(data);
-  z.avail_in = uInt(size);
-  z.next_out = dst;
-  z.avail_out = uInt(cap);
-  int rc = inflate(&z, Z_FINISH);
-  if (rc == Z_BUF_ERROR && z.avail_out == 0) {
-    // Output full: the stream must end right here, without another byte.
-    uint8_t extra;
-    z.next_out = &extra;
-    z.avail_out = 1;
-    rc = inflate(&z, Z_FINISH);
-    if (z.avail_out == 0) rc = Z_DATA_ERROR;
-  }
-  const size_t produced = size_t(z.total_out);
-  inflateEnd(&z);
-  if (rc != Z_STREAM_END) Bad();
-  return produced;
-}
-
-std::vector<uint8_t> Inflate(const uint8_t* data, size_t size, size_t limit) {
-  std::vector<uint8_t> out(limit);
-  out.resize(InflateInto(data, size, out.data(), limit));
-  return out;
-}
-
-// Inflates into exactly `expect` bytes at dst.
-void InflateExact(const uint8_t* data, size_t size, uint8_t* dst, size_t expect) {
-  if (InflateInto(data, size, dst, expect) != expect) Bad();
-}
-
-std::vector<uint8_t> Deflate(const uint8_t* data, size_t size) {
-  uLongf n = compressBound(uLong(size));
-  std::vector<uint8_t> out(n);
-  if (compress2(out.data(), &n, data, uLong(size), 1) != Z_OK) throw std::bad_alloc();
-  out.resize(n);
+// Inflates a zlib block of at most `limit` bytes (more raises).
+std::vector<uint8_t> InflateBlock(const uint8_t* data, size_t size, size_t limit) {
+  std::vector<uint8_t> out;
+  InflateInto(data, int64_t(size), out, int64_t(limit));
   return out;
 }
 
@@ -120,6 +82,7 @@ struct TReader {
   TZarnFrameList& list;
   std::vector<uint8_t> scratch;
   int64_t budget;  // bytes of images this file may still make
+  std::vector<uint8_t> inflated;
 
   void Spend(int64_t bytes) {
     if (bytes > budget) throw EKestBadData(gfxmsg::kBadSize);
@@ -232,7 +195,7 @@ struct TReader {
       // The most a tiled block can hold: its table and every tile stored.
       const int64_t most = tx * ty * 8 + int64_t(img.Height()) * (TileRowBytes(img.Width(), img.BitCount()) + tx);
       if (zlib) {
-        const std::vector<uint8_t> raw = Inflate(data, size, size_t(most));
+        const std::vector<uint8_t> raw = InflateBlock(data, size, size_t(most));
         PutTiles(img, raw.data(), raw.size(), frameIndex, layerIndex, maskBlock, earlier);
       } else {
         PutTiles(img, data, size, frameIndex, layerIndex, maskBlock, earlier);
@@ -241,9 +204,13 @@ struct TReader {
     }
     const size_t expect = size_t(img.Pitch()) * size_t(img.Height());
     if (!zlib) return PutRows(img, data, size);
-    if (!list.Scrambled) return InflateExact(data, size, img.Bits(), expect);
-    std::vector<uint8_t> raw(expect);
-    InflateExact(data, size, raw.data(), expect);
+    std::vector<uint8_t>& raw = inflated;  // reused from block to block
+    InflateInto(data, int64_t(size), raw, int64_t(expect));
+    if (raw.size() != expect) Bad();
+    if (!list.Scrambled) {
+      std::memcpy(img.Bits(), raw.data(), expect);
+      return;
+    }
     PutRows(img, raw.data(), raw.size());
   }
 
@@ -299,7 +266,7 @@ void TZarnFrameList::LoadFromStream(TStream& s, bool firstFrameOnly, bool keepLa
   Frames.clear();
   Blocks.clear();
   try {
-    TReader rd{s, *this, {}, MaxDecodedBytes};
+    TReader rd{s, *this, {}, MaxDecodedBytes, {}};
     const int64_t start = s.Position();
     char magic[7] = {};
     Version = 0;
@@ -535,7 +502,7 @@ struct TWriter {
     const int64_t n = tx * ty;
     std::vector<std::pair<int32_t, int32_t>> table(static_cast<size_t>(n));
     std::vector<uint8_t> pixels;
-    std::map<std::vector<uint8_t>, int32_t> seen;  // tile bytes (with size) -> tile number
+    std::unordered_map<std::string, int32_t> seen;  // tile bytes (with size) -> tile number
     std::vector<uint8_t> tile;
     for (int64_t t = 0; t < n; ++t) {
       const int32_t cx = int32_t(t % tx), cy = int32_t(t / tx);
@@ -560,9 +527,9 @@ struct TWriter {
             if (same) table[size_t(t)] = {int32_t(fi), int32_t(li)}, found = true;
           }
         if (found) continue;
-        std::vector<uint8_t> key = tile;
-        key.push_back(uint8_t(r.Width())), key.push_back(uint8_t(r.Width() >> 8));
-        key.push_back(uint8_t(r.Height())), key.push_back(uint8_t(r.Height() >> 8));
+        std::string key(tile.begin(), tile.end());
+        key.push_back(char(r.Width())), key.push_back(char(r.Width() >> 8));
+        key.push_back(char(r.Height())), key.push_back(char(r.Height() >> 8));
         auto it = seen.find(key);
         if (it != seen.end()) {
           table[size_t(t)] = {-2, it->second};
