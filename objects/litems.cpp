@@ -798,17 +798,17 @@ void TKestBase::AddDirtyRect(const TRect& r) {
 
 TKestBaseList::TKestBaseList() : TKestComponent(nullptr) {
   for (int i = 0; i < 2; ++i) {
+    // Screens answer weak handles but are not registered, so no name lookup meets them.
     screens_[i] = std::make_unique<TKestBase>(this);
+    screens_[i]->AssignName(std::string(i == 0 ? kScreen0Name : kScreen1Name));
     screens_[i]->serial_ = nextSerial_++;
     bySerial_[screens_[i]->serial_] = screens_[i].get();
-    screens_[i]->AssignName(std::string(i == 0 ? kScreen0Name : kScreen1Name));
   }
 }
 
 TKestBaseList::~TKestBaseList() {
   // The event queue and the input layer go with the list; nothing is reported any more.
   hooks_ = &noHooks_;
-  destroying_ = true;
   for (auto& s : screens_) {
     TKestBase* screen = s.get();
     screen->DestroyChildren();

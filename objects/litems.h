@@ -449,7 +449,6 @@ class TKestBaseList : public TKestComponent {
   uint64_t nextSerial_ = 1;
   TObjectRef focused_;
   bool refocusRequest_ = false;
-  bool destroying_ = false;
   int loadDepth_ = 0;  // nesting of child trees being loaded
 };
 

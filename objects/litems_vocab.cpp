@@ -39,6 +39,21 @@ const TPropInfo& PropInfo(int32_t id) {
   return kProps[id];
 }
 
+int32_t CreationDefault(int32_t id) {
+  switch (id) {
+    case PR_ZOOMX: case PR_ZOOMY: case PR_TEXTDELAY: return 256;
+    case PR_COLOR: case PR_BORDERCOLOR: case PR_HOVERCOLOR: return -1;
+    case PR_ALPHA: return 255;
+    case PR_FONTHEIGHT: return 16;
+    case PR_VOLUME: return 1000;
+    case PR_VISIBLE: case PR_OVERLAY: return 1;
+    case PR_COLCOUNT: case PR_ROWCOUNT: case PR_AMP: case PR_SMALLCHANGE: case PR_LARGECHANGE:
+    case PR_GLYPHWIDTH: case PR_GLYPHHEIGHT: return 1;
+    case PR_WAVELEN: return 100;
+    default: return 0;
+  }
+}
+
 int32_t FindPropByName(std::string_view name) {
   for (int32_t i = 0; i < kPropCount; ++i)
     if (name == kProps[i].Name) return i;

@@ -209,6 +209,13 @@ int32_t FindPropByName(std::string_view name);
 // before sizes, sizes before positions.
 extern const std::array<int32_t, kPropCount> kCreationOrder;
 
+// Three sets of defaults are kept apart: the read default of the table (what a kind that
+// does not implement a property answers), the initial field values of new objects (in
+// their constructors), and the values a creation command writes for a property whose
+// expression yields no value, given here for integers and flags (1 = true); floats are
+// 0.0 and texts empty.
+int32_t CreationDefault(int32_t id);
+
 // Kind codes: the tag bytes of saved object streams and the argument of CreateByKind.
 enum TKindCode : int32_t {
   LT_NONE = 0,

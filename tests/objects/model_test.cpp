@@ -58,6 +58,22 @@ TEST(Vocabulary, TableAndCreationOrder) {
   EXPECT_EQ(kCreationOrder[kPropCount - 1], PR_BLURDELAY);
 }
 
+TEST_F(Objects, ThreeSetsOfDefaultsStayApart) {
+  // Colour: white when unimplemented, 0 on a new control, none when a creation writes it.
+  TTestComponent* comp = NewComponent();
+  TTestControl* ctl = NewControl();
+  EXPECT_EQ(comp->IntProp(PR_COLOR), 0xFFFFFF);
+  EXPECT_EQ(ctl->IntProp(PR_COLOR), 0);
+  EXPECT_EQ(CreationDefault(PR_COLOR), -1);
+  // Visibility: false when unimplemented, true on a new control and at creation.
+  EXPECT_FALSE(comp->BoolProp(PR_VISIBLE));
+  EXPECT_TRUE(ctl->BoolProp(PR_VISIBLE));
+  EXPECT_EQ(CreationDefault(PR_VISIBLE), 1);
+  EXPECT_EQ(CreationDefault(PR_FONTHEIGHT), 16);
+  EXPECT_EQ(PropInfo(PR_FONTHEIGHT).Default, 0);
+  EXPECT_EQ(CreationDefault(PR_LEFT), 0);
+}
+
 TEST_F(Objects, KindFactoryMasksAndRefusesReservedCodes) {
   for (int32_t code : {0, 1, 10, 28, 127}) EXPECT_EQ(list.CreateByKind(code), nullptr) << code;
   TKestObject* cab = list.CreateByKind(0x80 | LT_CABINET);
@@ -181,6 +197,9 @@ TEST_F(Objects, RenamingRules) {
   TTestComponent* tm = NewComponent("j");
   NewControl("j");
   EXPECT_EQ(tm->Name(), "j_2");
+  // The screens hold their names for themselves: a control named like one leaves it alone.
+  NewControl(std::string(kScreen0Name));
+  EXPECT_EQ(list.Screen(0)->Name(), kScreen0Name);
 }
 
 TEST_F(Objects, LookupsByName) {
