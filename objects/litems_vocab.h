@@ -282,8 +282,8 @@ namespace object_msg {
 inline constexpr const char* kGetPropError = "GetProp\x83G\x83\x89\x81[";
 // "SetPropエラー" (SetProp error)
 inline constexpr const char* kSetPropError = "SetProp\x83G\x83\x89\x81[";
-// "プロパティ指定が不正です" (the property specification is invalid)
-inline constexpr const char* kBadPropSpec =
+// "プロパティ指定が不正です" (the property designation is invalid)
+inline constexpr const char* kBadPropIndex =
     "\x83v\x83\x8D\x83p\x83\x65\x83\x42\x8E\x77\x92\xE8\x82\xAA\x95s\x90\xB3\x82\xC5\x82\xB7";
 // "オブジェクトのデータが壊れています" (the object data is damaged)
 inline constexpr const char* kBadObjectData =

@@ -8,7 +8,7 @@ void ExecGetProp(TKestBaseList& owner, const std::string& name, std::optional<in
                  TCustomParam* variable) {
   TKestObject* o = owner.FindObject(name);
   if (!o) return;
-  if (!index) throw EKest(object_msg::kBadPropSpec);
+  if (!index) throw EKest(object_msg::kBadPropIndex);
   if (variable) GetProperty(*o, *index, *variable);
 }
 
@@ -16,7 +16,7 @@ void ExecSetProp(TKestBaseList& owner, const std::string& name, std::optional<in
                  const TCustomParam* value) {
   TKestObject* o = owner.FindObject(name);
   if (!o) return;
-  if (!index) throw EKest(object_msg::kBadPropSpec);
+  if (!index) throw EKest(object_msg::kBadPropIndex);
   if (value) SetProperty(*o, *index, *value);
 }
 

@@ -424,7 +424,7 @@ TEST_F(Objects, PropertyCommands) {
   ExecGetProp(list, "missing", std::nullopt, &v);  // nothing found: no error either
   EXPECT_THROW(
       try { ExecGetProp(list, "a", std::nullopt, &v); } catch (const EKest& e) {
-        EXPECT_EQ(e.Message(), object_msg::kBadPropSpec);
+        EXPECT_EQ(e.Message(), object_msg::kBadPropIndex);
         throw;
       },
       EKest);
