@@ -100,6 +100,10 @@ bool TScreenManager::SetFullScreen(bool full) {
   if (full == fullScreen_ && modeIndex_ != -2) return fullScreen_;
   ReleaseDevice();
   SetModeIndex(full && preferred_ >= 0 ? preferred_ : -1);
+  // The player's own switch shows the size the title asks for full screen: the preferred
+  // mode is only the nearest the display lists (a modern display seldom lists 640 x 480),
+  // and a stage of that mode would show the title small in the middle of the desktop.
+  if (fullScreen_) window_.SetStageSize(wantedW_, wantedH_);
   if (!fullScreen_) window_.SetClientSize(int(int64_t(screenW_) * zoom_ / 100), int(int64_t(screenH_) * zoom_ / 100));
   return fullScreen_;
 }

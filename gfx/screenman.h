@@ -62,7 +62,8 @@ class TScreenManager {
   // are kept (nothing here belongs to a device), so a switch never shows a black frame.
   void ReleaseDevice();
   // Full screen in the preferred mode, or back to the window: ReleaseDevice, then
-  // SetModeIndex. Answers whether the manager is full screen afterwards.
+  // SetModeIndex. The stage is the wanted size rather than the mode's (a title's own
+  // SetModeIndex shows the mode's). Answers whether the manager is full screen afterwards.
   bool SetFullScreen(bool full);
 
   // --- the surface ----------------------------------------------------------------------

@@ -100,6 +100,7 @@ TEST(ScreenManager, ModeSwitchesAndFailures) {
   h.window.FailFullScreen = false;
   EXPECT_TRUE(sm.SetFullScreen(true));
   EXPECT_EQ(sm.ModeIndex(), 0);
+  EXPECT_EQ(h.window.FrameArea(), (TFrameRect{240, 0, 1440, 1080}));  // the wanted 640 x 480 fills the height
   // An index outside the list ends windowed.
   sm.SetModeIndex(9);
   EXPECT_EQ(sm.ModeIndex(), -1);
