@@ -1,5 +1,6 @@
 #include "platform/scaling.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kest {
@@ -25,6 +26,35 @@ TViewport FitFrame(int ww, int wh, int fw, int fh) {
   if (v.height < 1) v.height = 1;
   v.x = (ww - v.width) / 2;
   v.y = (wh - v.height) / 2;
+  return v;
+}
+
+TViewport FitFrameInteger(int ww, int wh, int fw, int fh) {
+  if (ww <= 0 || wh <= 0 || fw <= 0 || fh <= 0) return TViewport{};
+  const int k = std::min(ww / fw, wh / fh);
+  if (k < 1) return FitFrame(ww, wh, fw, fh);
+  TViewport v;
+  v.width = fw * k;
+  v.height = fh * k;
+  v.x = (ww - v.width) / 2;
+  v.y = (wh - v.height) / 2;
+  return v;
+}
+
+TViewport PlaceFrame(int ww, int wh, int fw, int fh, int sw, int sh, bool integer) {
+  if (fw <= 0 || fh <= 0) return TViewport{};
+  // A stage smaller than the frame would crop it: the frame itself is the stage then.
+  if (sw < fw || sh < fh) sw = fw, sh = fh;
+  const TViewport stage = integer ? FitFrameInteger(ww, wh, sw, sh) : FitFrame(ww, wh, sw, sh);
+  if (stage.width <= 0 || stage.height <= 0) return stage;
+  TViewport v;
+  v.width = int(int64_t(fw) * stage.width / sw);
+  v.height = int(int64_t(fh) * stage.height / sh);
+  if (v.width < 1) v.width = 1;
+  if (v.height < 1) v.height = 1;
+  // The frame's left edge in stage pixels, scaled like the stage.
+  v.x = stage.x + int(int64_t((sw - fw) / 2) * stage.width / sw);
+  v.y = stage.y + int(int64_t((sh - fh) / 2) * stage.height / sh);
   return v;
 }
 

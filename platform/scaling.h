@@ -15,4 +15,14 @@ struct TViewport {
 // exactly the frame's size gives the frame 1:1.
 TViewport FitFrame(int windowWidth, int windowHeight, int frameWidth, int frameHeight);
 
+// The largest whole multiple of the frame that fits the window, centred; when not even
+// 1:1 fits, FitFrame.
+TViewport FitFrameInteger(int windowWidth, int windowHeight, int frameWidth, int frameHeight);
+
+// Where the frame lands when it is centred in a stage (a title's display mode, 0 x 0 = the
+// frame itself) and the stage is fitted to the window: integer scaling uses one whole
+// factor for stage and frame alike, so frame pixels stay square and sharp.
+TViewport PlaceFrame(int windowWidth, int windowHeight, int frameWidth, int frameHeight, int stageWidth,
+                     int stageHeight, bool integer);
+
 }  // namespace kest

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/sjis.h"
+#include "platform/scaling.h"
 
 namespace kest {
 
@@ -15,6 +16,43 @@ void THeadlessWindow::SetClientSize(int width, int height) {
 void THeadlessWindow::Present(const TFrameView& frame) {
   last_.Assign(frame);
   ++presents_;
+  if (!last_.Empty()) {
+    frameW_ = last_.width;
+    frameH_ = last_.height;
+    Logged({TFrameRect{0, 0, last_.width, last_.height}});
+  }
+}
+
+void THeadlessWindow::PresentRects(const TFrameView& frame, const std::vector<TFrameRect>& rects) {
+  std::vector<TFrameRect> done = last_.AssignRects(frame, rects);
+  ++presents_;
+  if (!last_.Empty()) {
+    frameW_ = last_.width;
+    frameH_ = last_.height;
+  }
+  Logged(std::move(done));
+}
+
+void THeadlessWindow::Logged(std::vector<TFrameRect> rects) {
+  if (log_.size() >= kMaxPresentLog) log_.erase(log_.begin(), log_.begin() + std::ptrdiff_t(kMaxPresentLog / 2));
+  log_.push_back(std::move(rects));
+}
+
+void THeadlessWindow::SetFullScreen(bool full) {
+  if (full && FailFullScreen) return;
+  full_ = full;
+}
+
+void THeadlessWindow::SetDisplayModes(std::vector<TDisplayMode> modes, TDisplayMode desktop) {
+  modes_ = std::move(modes);
+  desktop_ = desktop;
+}
+
+TFrameRect THeadlessWindow::FrameArea() const {
+  const int ww = full_ ? desktop_.width : width_, wh = full_ ? desktop_.height : height_;
+  const TViewport v = PlaceFrame(ww, wh, frameW_, frameH_, full_ ? stageW_ : 0, full_ ? stageH_ : 0,
+                                 scale_ == TScaleMode::Integer);
+  return {v.x, v.y, v.width, v.height};
 }
 
 bool THeadlessWindow::PollEvent(TInputEvent& event) {

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,29 +75,77 @@ class TSdlWindow : public TWindow {
     if (w > 0 && h > 0) SDL_SetWindowSize(window_, w, h);
   }
 
-  void Present(const TFrameView& f) override {
+  void Present(const TFrameView& f) override { PresentRects(f, {TFrameRect{0, 0, f.width, f.height}}); }
+
+  void PresentRects(const TFrameView& f, const std::vector<TFrameRect>& rects) override {
     if (!f.pixels || f.width <= 0 || f.height <= 0 || f.stride < f.width) return;
-    last_.Assign(f);
-    if (!texture_ || texW_ != f.width || texH_ != f.height) {
+    const bool sameSize = texture_ && texW_ == f.width && texH_ == f.height;
+    std::vector<TFrameRect> done = last_.AssignRects(f, sameSize ? rects : std::vector<TFrameRect>{});
+    if (!sameSize) {
       if (texture_) SDL_DestroyTexture(texture_);
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, f.width, f.height);
       if (!texture_) {
         std::fprintf(stderr, "kestplay: SDL: %s\n", SDL_GetError());
         return;
       }
+      ApplyScaleMode();
       texW_ = f.width;
       texH_ = f.height;
     }
     frameW_ = f.width;
     frameH_ = f.height;
-    SDL_UpdateTexture(texture_, nullptr, f.pixels, f.stride * 4);
+    for (const TFrameRect& r : done) {
+      const SDL_Rect sr{r.x, r.y, r.width, r.height};
+      SDL_UpdateTexture(texture_, &sr, f.pixels + size_t(r.y) * size_t(f.stride) + size_t(r.x), f.stride * 4);
+    }
     Render();
+  }
+
+  void SetScaleMode(TScaleMode mode) override {
+    scale_ = mode;
+    ApplyScaleMode();
+    Render();
+  }
+  void SetStageSize(int width, int height) override {
+    TWindow::SetStageSize(width, height);
+    Render();
+  }
+
+  std::vector<TDisplayMode> DisplayModes() const override {
+    std::vector<TDisplayMode> out;
+    const int display = std::max(SDL_GetWindowDisplayIndex(window_), 0);
+    const int n = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < n; ++i) {
+      SDL_DisplayMode m;
+      if (SDL_GetDisplayMode(display, i, &m) == 0) out.push_back(Mode(m));
+    }
+    return out;
+  }
+  TDisplayMode DesktopMode() const override {
+    SDL_DisplayMode m;
+    if (SDL_GetDesktopDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &m) != 0) return {};
+    return Mode(m);
+  }
+
+  TFrameRect FrameArea() const override {
+    int ww = 0, wh = 0, ow = 0, oh = 0;
+    SDL_GetWindowSize(window_, &ww, &wh);
+    SDL_GetRendererOutputSize(renderer_, &ow, &oh);
+    const TViewport v = OutputViewport(ow, oh);
+    if (ow <= 0 || oh <= 0) return {};
+    // Output pixels (HiDPI: more than window points) back to window coordinates.
+    const auto wx = [&](int x) { return int(int64_t(x) * ww / ow); };
+    const auto wy = [&](int y) { return int(int64_t(y) * wh / oh); };
+    return {wx(v.x), wy(v.y), wx(v.x + v.width) - wx(v.x), wy(v.y + v.height) - wy(v.y)};
   }
 
   void SetFullScreen(bool full) override {
     if (full == IsFullScreen()) return;
-    if (SDL_SetWindowFullscreen(window_, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+    if (SDL_SetWindowFullscreen(window_, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
       std::fprintf(stderr, "kestplay: SDL: full screen: %s\n", SDL_GetError());
+      // A refused switch leaves the window as a window.
+      if (full) SDL_SetWindowFullscreen(window_, 0);
+    }
     Render();
   }
   bool IsFullScreen() const override { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
@@ -110,10 +159,8 @@ class TSdlWindow : public TWindow {
   }
 
   void WarpMouse(int x, int y) override {
-    int ww = 0, wh = 0;
-    SDL_GetWindowSize(window_, &ww, &wh);
-    const TViewport v = FitFrame(ww, wh, frameW_, frameH_);
-    if (v.width <= 0) return;
+    const TFrameRect v = FrameArea();
+    if (v.width <= 0 || frameW_ <= 0 || frameH_ <= 0) return;
     // The centre of the frame pixel, so that the way back lands on the same pixel.
     const int wx = v.x + int((int64_t(x) * 2 + 1) * v.width / (int64_t(frameW_) * 2));
     const int wy = v.y + int((int64_t(y) * 2 + 1) * v.height / (int64_t(frameH_) * 2));
@@ -127,17 +174,40 @@ class TSdlWindow : public TWindow {
     if (texture_) {
       int ow = 0, oh = 0;
       SDL_GetRendererOutputSize(renderer_, &ow, &oh);
-      const TViewport v = FitFrame(ow, oh, texW_, texH_);
+      const TViewport v = OutputViewport(ow, oh);
       const SDL_Rect dst{v.x, v.y, v.width, v.height};
       SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
     }
     SDL_RenderPresent(renderer_);
   }
 
+  // The frame's place in output pixels: the stage (a title's mode) only in full screen.
+  TViewport OutputViewport(int ow, int oh) const {
+    const bool full = IsFullScreen();
+    return PlaceFrame(ow, oh, frameW_, frameH_, full ? stageW_ : 0, full ? stageH_ : 0, scale_ == TScaleMode::Integer);
+  }
+
+  void ApplyScaleMode() {
+    if (texture_) SDL_SetTextureScaleMode(texture_, scale_ == TScaleMode::Integer ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  }
+
+  static TDisplayMode Mode(const SDL_DisplayMode& m) {
+    const int bytes = int(SDL_BYTESPERPIXEL(m.format));
+    return {m.w, m.h, bytes == 4 ? 32 : int(SDL_BITSPERPIXEL(m.format)), m.refresh_rate};
+  }
+
+  // Window points to frame pixels, through output pixels so HiDPI maps exactly.
   void ToFrame(int wx, int wy, int& fx, int& fy) const {
-    int ww = 0, wh = 0;
+    int ww = 0, wh = 0, ow = 0, oh = 0;
     SDL_GetWindowSize(window_, &ww, &wh);
-    FitFrame(ww, wh, frameW_, frameH_).ToFrame(wx, wy, frameW_, frameH_, fx, fy);
+    SDL_GetRendererOutputSize(renderer_, &ow, &oh);
+    if (ww <= 0 || wh <= 0) {
+      fx = wx;
+      fy = wy;
+      return;
+    }
+    const int ox = int(int64_t(wx) * ow / ww), oy = int(int64_t(wy) * oh / wh);
+    OutputViewport(ow, oh).ToFrame(ox, oy, frameW_, frameH_, fx, fy);
   }
 
   static TMouseButton Button(Uint8 b) {
