@@ -81,12 +81,16 @@ constexpr ZenTable kZen;
 }  // namespace
 
 std::string HanToZen(std::string_view s) {
-  std::string r;
-  r.reserve(s.size() * 2);
-  for (size_t i = 0; i < s.size();) {
-    const uint8_t c = static_cast<uint8_t>(s[i]);
+  // Every input byte gives at most two output bytes: write into a buffer of that size.
+  std::string r(s.size() * 2, '\0');
+  char* out = r.data();
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(s.data());
+  const size_t n = s.size();
+  for (size_t i = 0; i < n;) {
+    const uint8_t c = p[i];
     if (IsLeadByte(c)) {
-      r.append(s.substr(i, 2));  // a lone lead byte at the end is copied alone
+      *out++ = char(c);  // a lone lead byte at the end is copied alone
+      if (i + 1 < n) *out++ = char(p[i + 1]);
       i += 2;
       continue;
     }
@@ -97,8 +101,8 @@ std::string HanToZen(std::string_view s) {
     }
     uint8_t trail = uint8_t(z & 0xFF);
     size_t used = 1;
-    if (i + 1 < s.size()) {
-      const uint8_t m = static_cast<uint8_t>(s[i + 1]);
+    if (i + 1 < n) {
+      const uint8_t m = p[i + 1];
       if (m == 0xDE && TakesVoiced(c)) {
         trail += 1;
         used = 2;
@@ -107,34 +111,39 @@ std::string HanToZen(std::string_view s) {
         used = 2;
       }
     }
-    r += char(z >> 8);
-    r += char(trail);
+    *out++ = char(z >> 8);
+    *out++ = char(trail);
     i += used;
   }
+  r.resize(size_t(out - r.data()));
   return r;
 }
 
 std::string ZenToHan(std::string_view s) {
-  std::string r;
-  r.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    const uint8_t c = static_cast<uint8_t>(s[i]);
+  // Every character gives at most as many bytes as it has.
+  std::string r(s.size(), '\0');
+  char* out = r.data();
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(s.data());
+  const size_t n = s.size();
+  for (size_t i = 0; i < n;) {
+    const uint8_t c = p[i];
     if (!IsLeadByte(c)) {
-      r += char(c);
+      *out++ = char(c);
       ++i;
       continue;
     }
-    if (i + 1 < s.size() && c >= 0x81 && c <= 0x83) {
-      const uint16_t h = kZen.han[size_t(c - 0x81)][static_cast<uint8_t>(s[i + 1])];
+    if (i + 1 < n && c >= 0x81 && c <= 0x83) {
+      const uint16_t h = kZen.han[size_t(c - 0x81)][p[i + 1]];
       if (h > 0xFF) {
-        r += char(h >> 8);
-        r += char(h & 0xFF);
+        *out++ = char(h >> 8);
+        *out++ = char(h & 0xFF);
       } else if (h) {
-        r += char(h);
+        *out++ = char(h);
       }
     }
     i += 2;  // unconvertible characters (and a lone lead byte at the end) are dropped
   }
+  r.resize(size_t(out - r.data()));
   return r;
 }
 
