@@ -14,6 +14,7 @@
 #include "vfs/paths.h"
 #include "vfs/records.h"
 #include "vfs/vrfiles.h"
+#include "vfs/vrmanager.h"
 
 namespace kest::tool {
 namespace {
@@ -94,7 +95,7 @@ int Extract(std::vector<std::string> a) {
     // The later of two equal names wins, as in the player: skip the earlier one.
     if (c.IndexOf(e->Name()) != i) continue;
     const std::string shown = Cp932ToUtf8(e->Name());
-    auto parts = SplitRelativeName(e->Name());
+    auto parts = SplitRelativeName(e->Name(), true);  // "save:slot1" is a file name here
     if (!parts || parts->empty()) {
       std::fprintf(stderr, "kesttool vf: skipped an entry whose name leaves the folder: \"%s\"\n", shown.c_str());
       ++bad;
@@ -210,6 +211,49 @@ int Verify(std::vector<std::string> a) {
   return bad ? 1 : 0;
 }
 
+// Where a title name resolves, registered as the player registers a title folder named on
+// its command line: the in-memory collection, the folder as base folder, its game.dat,
+// and the disc folders of its game.ini (and --disc DIR options).
+int Find(std::vector<std::string> a) {
+  std::vector<std::string> discFolders;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != "--disc") continue;
+    if (i + 1 >= a.size()) throw EKest("kesttool vf find: --disc needs a folder");
+    discFolders.push_back(a[i + 1]);
+    a.erase(a.begin() + std::ptrdiff_t(i), a.begin() + std::ptrdiff_t(i) + 2);
+    --i;
+  }
+  if (a.size() != 2) return -1;
+  std::string title = a[0];
+  std::string appended;
+  if (fs::is_regular_file(title)) {  // an archive or a player with one appended
+    appended = title;
+    title = fs::path(title).parent_path().string();
+  }
+  if (!fs::is_directory(title.empty() ? "." : title)) throw EKest("kesttool vf find: not a folder: " + Utf8ToCp932(title));
+  TDirCache probe;
+  if (auto ini = probe.Resolve(title, "game.ini")) {
+    TMemoryStream m;
+    m.LoadFromFile(*ini);
+    for (auto& f : DiscFoldersFromIni(std::string(m.Bytes().begin(), m.Bytes().end()), title)) discFolders.push_back(f);
+  }
+  TVrFileManager m(std::make_shared<TFixedDiscs>(discFolders));
+  m.AddArchive("");
+  m.SetBaseFolder(title);
+  if (auto game = probe.Resolve(title, "game.dat")) m.AddArchive(*game);
+  if (!appended.empty() && EndsWithTrailer(appended)) {
+    try {
+      m.AddArchive(appended);
+    } catch (const EVrDamaged&) {
+      m.AddAppendedArchive(appended);
+    }
+  } else if (!appended.empty()) {
+    m.AddArchive(appended);
+  }
+  for (const std::string& line : m.Explain(Utf8ToCp932(a[1]))) std::printf("%s\n", line.c_str());
+  return m.Exists(Utf8ToCp932(a[1])) ? 0 : 1;
+}
+
 int Run(const std::vector<std::string>& args) {
   int rc = -1;
   if (!args.empty()) {
@@ -218,6 +262,7 @@ int Run(const std::vector<std::string>& args) {
     else if (args[0] == "extract") rc = Extract(rest);
     else if (args[0] == "pack") rc = Pack(rest);
     else if (args[0] == "verify") rc = Verify(rest);
+    else if (args[0] == "find") rc = Find(rest);
   }
   if (rc == -1) {
     std::fprintf(stderr,
@@ -225,6 +270,7 @@ int Run(const std::vector<std::string>& args) {
                  "       kesttool vf extract ARCHIVE DIR\n"
                  "       kesttool vf pack [--version V] [--append-to EXE] [--volume-size BYTES] OUT DIR\n"
                  "       kesttool vf verify ARCHIVE\n"
+                 "       kesttool vf find [--disc DIR]... TITLEDIR NAME\n"
                  "  list, extract and verify take --volume-size BYTES for split archives of small volumes\n");
     return 2;
   }
@@ -235,7 +281,8 @@ const RegisterFamily kRegister({"vf",
                                 "  kesttool vf list ARCHIVE            name, stored size, stored|zlib, crc\n"
                                 "  kesttool vf extract ARCHIVE DIR     every entry to DIR/name\n"
                                 "  kesttool vf pack [--version V] [--append-to EXE] [--volume-size BYTES] OUT DIR\n"
-                                "  kesttool vf verify ARCHIVE          check every entry and CRC",
+                                "  kesttool vf verify ARCHIVE          check every entry and CRC\n"
+                                "  kesttool vf find TITLEDIR NAME      where a title name resolves, and why",
                                 Run});
 
 }  // namespace

@@ -15,9 +15,6 @@ namespace kest {
 
 namespace {
 
-// "ファイルを開けません:" (cannot open the file:)
-constexpr const char kMsgCannotOpen[] =
-    "\x83t\x83@\x83\x43\x83\x8B\x82\xF0\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1:";
 // "ファイルを削除できません:" (cannot delete the file:)
 constexpr const char kMsgCannotDelete[] =
     "\x83t\x83@\x83\x43\x83\x8B\x82\xF0\x8D\xED\x8F\x9C\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1:";

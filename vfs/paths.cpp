@@ -69,7 +69,7 @@ std::string ExtractFileExt(std::string_view name) {
   return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
 }
 
-std::optional<std::vector<std::string>> SplitRelativeName(std::string_view s) {
+std::optional<std::vector<std::string>> SplitRelativeName(std::string_view s, bool allowColon) {
   std::vector<std::string> parts;
   if (s.empty()) return parts;
   if (s[0] == '\\' || s[0] == '/') return std::nullopt;
@@ -84,7 +84,7 @@ std::optional<std::vector<std::string>> SplitRelativeName(std::string_view s) {
     const size_t n = CharLen(s, i);
     if (n == 1 && (s[i] == '\\' || s[i] == '/')) {
       if (!flush()) return std::nullopt;
-    } else if (n == 1 && s[i] == ':') {
+    } else if (n == 1 && s[i] == ':' && !allowColon) {
       return std::nullopt;  // a drive or a device name
     } else if (n == 1 && s[i] == '\0') {
       return std::nullopt;

@@ -20,8 +20,9 @@ std::string ExtractFileExt(std::string_view name);
 
 // Splits a title file name into its components at "\" and "/" (never inside a double-byte
 // pair), dropping empty components and ".". Answers nothing when the name would leave its
-// folder: a ".." component, a leading separator or a drive ("C:").
-std::optional<std::vector<std::string>> SplitRelativeName(std::string_view cp932Name);
+// folder: a ".." component, a leading separator or a drive ("C:"). With `allowColon` a
+// ":" is an ordinary character (names such as "save:slot1" written out on this machine).
+std::optional<std::vector<std::string>> SplitRelativeName(std::string_view cp932Name, bool allowColon = false);
 
 // The file on this machine that a title file name stands for inside a native folder
 // (UTF-8 path): each component is converted from CP932 to UTF-8 and matched exactly, else

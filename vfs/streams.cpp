@@ -194,8 +194,11 @@ TFileStream::TFileStream(const std::string& path, TFileAccess access) : path_(pa
     case TFileAccess::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case TFileAccess::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
   }
-  fd_ = ::open(path.c_str(), flags, 0644);
+  // Non-blocking while opening, so that a named pipe given for a file cannot hang us; it
+  // is refused below like every other file that is not a regular one.
+  fd_ = ::open(path.c_str(), flags | O_NONBLOCK, 0644);
   if (fd_ < 0) FileError(kMsgCannotOpen, path);
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   struct stat st;
   if (::fstat(fd_, &st) != 0) {
     const int e = errno;

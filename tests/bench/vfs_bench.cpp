@@ -1,6 +1,7 @@
 // Archive reading: inflate-bound entry reads, opening a large directory, range reads.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -12,6 +13,7 @@
 
 #include "vfs/bigstreams.h"
 #include "vfs/vrfiles.h"
+#include "vfs/vrmanager.h"
 
 namespace {
 
@@ -162,5 +164,60 @@ void RangeRead(benchmark::State& st) {
   st.SetBytesProcessed(int64_t(st.iterations() * 65536));
 }
 BENCHMARK(RangeRead)->Name("VfRange/TFileRangeStream_read_64k")->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+namespace {
+
+// Name lookups of the file manager: a mix of archive hits, loose-file hits and misses.
+struct LookupFixture {
+  std::filesystem::path dir;
+  std::unique_ptr<kest::TVrFileManager> m;
+  std::vector<std::string> names;
+  LookupFixture() {
+    std::string t = (std::filesystem::temp_directory_path() / "kestbench-XXXXXX").string();
+    if (!::mkdtemp(t.data())) std::abort();
+    dir = t;
+    std::filesystem::create_directories(dir / "Data" / "CG");
+    for (int i = 0; i < 200; ++i) kest::TMemoryStream().SaveToFile((dir / "Data" / "CG" / ("Loose" + std::to_string(i) + ".PNG")).string());
+    kest::TVrFileCollection c;
+    for (int i = 0; i < 5000; ++i) c.AddMemoryEntry("cg\\ev" + std::to_string(i) + ".zar")->Data->WriteBuffer("x", 1);
+    c.SaveToFile((dir / "game.dat").string());
+    m = std::make_unique<kest::TVrFileManager>(nullptr, dir.string());
+    m->AddArchive("");
+    m->SetBaseFolder(dir.string());
+    m->AddArchive((dir / "game.dat").string());
+    for (int i = 0; i < 100; ++i) {
+      names.push_back("cg\\EV" + std::to_string(i * 37) + ".zar");          // archive hit
+      names.push_back("data\\cg\\loose" + std::to_string(i) + ".png");      // loose hit, other case
+      names.push_back("data\\cg\\missing" + std::to_string(i) + ".png");    // miss
+    }
+  }
+  ~LookupFixture() {
+    m.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+
+LookupFixture& L() {
+  static LookupFixture f;
+  return f;
+}
+
+void ExistsBaseline(benchmark::State& st) {
+  // One stat() of an existing file: what any loose-file lookup costs at least.
+  const std::string path = (L().dir / "Data" / "CG" / "Loose1.PNG").string();
+  struct stat s;
+  for (auto _ : st) benchmark::DoNotOptimize(::stat(path.c_str(), &s));
+}
+BENCHMARK(ExistsBaseline)->Name("VfExists/baseline_stat");
+
+void ExistsMix(benchmark::State& st) {
+  LookupFixture& f = L();
+  size_t k = 0;
+  for (auto _ : st) benchmark::DoNotOptimize(f.m->Exists(f.names[k++ % f.names.size()]));
+}
+BENCHMARK(ExistsMix)->Name("VfExists/Exists_mixed_hits_and_misses");
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -90,6 +91,10 @@ TEST(FileStream, MissingFileOrFolderRaises) {
   EXPECT_THROW(TFileStream(dir / "none", TFileAccess::Read), EStreamError);
   EXPECT_THROW(TFileStream(dir.Path().string(), TFileAccess::Read), EStreamError);
   EXPECT_THROW(TFileStream(dir / "none/x", TFileAccess::Create), EStreamError);
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_THROW(TFileStream(dir / "pipe", TFileAccess::Read), EStreamError);  // refused, never waited on
+  test::WriteFileBytes(dir / "exists", "x");
+  EXPECT_THROW(TFileStream(dir / "exists", TFileAccess::CreateNew), EStreamError);
 }
 
 TEST(MemoryStream, FileRoundTrip) {

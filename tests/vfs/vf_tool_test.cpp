@@ -110,11 +110,46 @@ TEST_F(VfTool, ExtractNeverLeavesTheFolder) {
   TVrFileCollection w;
   w.AddMemoryEntry("..\\escape.txt")->Data->WriteBuffer("x", 1);
   w.AddMemoryEntry("ok\\in.txt")->Data->WriteBuffer("y", 1);
+  w.AddMemoryEntry("save:slot1")->Data->WriteBuffer("z", 1);
+  w.AddMemoryEntry("/etc/evil")->Data->WriteBuffer("z", 1);
   w.SaveToFile(dir / "evil.dat");
   const Result r = Tool("vf extract " + Q(dir / "evil.dat") + " " + Q(dir / "out"));
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "escape.txt"));
   EXPECT_EQ(test::ReadFileBytes(dir / "out/ok/in.txt"), "y");
+  EXPECT_EQ(test::ReadFileBytes(dir / "out/save:slot1"), "z");
+  EXPECT_NE(r.out.find("\"/etc/evil\""), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace kest
+
+namespace kest {
+namespace {
+
+TEST(VfToolFind, TellsWhereANameResolves) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir.Path() / "title" / "Data");
+  std::filesystem::create_directories(dir.Path() / "cd2");
+  test::WriteFileBytes(dir / "title/Data/Face.PNG", "loose");
+  test::WriteFileBytes(dir / "cd2/extra.txt", "disc");
+  test::WriteFileBytes(dir / "title/game.ini", "[Discs]\nDisc1=../cd2\n");
+  TVrFileCollection w;
+  w.AddMemoryEntry("data\\face.png")->Data->WriteBuffer("archived", 8);
+  w.AddMemoryEntry("bgm\\title.ogg")->Data->WriteBuffer("ogg", 3);
+  w.SaveToFile(dir / "title/GAME.DAT");
+  const Result face = Tool("vf find " + Q(dir / "title") + " 'DATA\\face.png'");
+  EXPECT_EQ(face.status, 0);
+  EXPECT_NE(face.out.find("loose file: " + dir / "title" + "/Data/Face.PNG"), std::string::npos) << face.out;
+  EXPECT_NE(face.out.find("archive 1 (" + dir / "title" + "/GAME.DAT): entry \"data\\face.png\""), std::string::npos)
+      << face.out;
+  EXPECT_NE(face.out.find("ReadFile and OpenRange: the loose file"), std::string::npos) << face.out;
+  const Result disc = Tool("vf find " + Q(dir / "title") + " EXTRA.TXT");
+  EXPECT_EQ(disc.status, 0);
+  EXPECT_NE(disc.out.find("ReadFile and OpenRange: the disc file"), std::string::npos) << disc.out;
+  const Result none = Tool("vf find " + Q(dir / "title") + " 'nothing\\here.png'");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.out.find("ReadFile and OpenRange: not found"), std::string::npos) << none.out;
 }
 
 }  // namespace
