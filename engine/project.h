@@ -9,6 +9,7 @@
 
 #include "common/clock.h"
 #include "engine/projfile.h"
+#include "engine/tracelog.h"
 #include "platform/message_box.h"
 #include "platform/user_folders.h"
 #include "script/paramcoll.h"
@@ -57,6 +58,8 @@ struct TProjectEnv {
   // player runs the title beside its executable.
   std::vector<std::string> args;
   std::string exeFolder;  // native, no trailing "/"
+  // The interpreter's trace log (--log); the interpreter writes to it when it is active.
+  TKestLog* log = nullptr;
 
   // The title, size and settings are known (the window takes its caption and size).
   std::function<void(const TProject&)> onSettings;
@@ -86,8 +89,8 @@ class TProject {
   // Raises for a project file that cannot be used (EProjectVersion ...), which start-up
   // shows.
   void Create();
-  // Runs the exit page for one step, then frees the interpreter (the status record is
-  // written by its owner through onDestroy... see Destroy()).
+  // Runs the exit page for one interpreter step, writes the status record (saveStatus),
+  // frees the interpreter.
   void Destroy();
 
   void Step() {

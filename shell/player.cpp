@@ -168,6 +168,8 @@ void TPlayer::InitializePlayer() {
   env.exeFolder = FolderOfFile(setup_.exePath);
   env.onSettings = [this](const TProject& p) { MakeWindow(p); };
   env.note = setup_.note;
+  env.log = &log_;
+  if (!setup_.logPath.empty() && !log_.Init(setup_.logPath)) Note("the log file " + setup_.logPath + " cannot be made");
   project_ = std::make_unique<TProject>(std::move(env));
   files_->DiscMatches = [this](const std::string& path, int index) {
     return project_ && project_->InstallSetMatches(path, index);
@@ -185,7 +187,6 @@ void TPlayer::InitializePlayer() {
   dll.Init(ip);
   dll.SetOggUseThread(true);
   Trace("KestInitColor");
-  if (!setup_.logPath.empty() && !log_.Init(setup_.logPath)) Note("the log file " + setup_.logPath + " cannot be made");
 }
 
 bool TPlayer::Start() {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "engine/projfile.h"
 #include "vfs/records.h"
@@ -225,6 +226,34 @@ TEST(InstallSet, ReadsEveryVersionAndWritesIs108) {
   TMemoryStream bm(Bytes(bad));
   TKestInstallSet z;
   EXPECT_THROW(z.LoadFromStream(bm), EKestBadData);
+}
+
+}  // namespace
+}  // namespace kest
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/tracelog.h"
+
+namespace kest {
+namespace {
+
+TEST(TraceLog, LinesOfCommandsAndEvents) {
+  EXPECT_EQ(TraceCommandLine(0x1A2B, "start.ksb", 12), "00001a2b : start.ksb(12)");
+  EXPECT_EQ(TraceEventLine(0xFFFFFFFFu, "btn", -1), "ffffffff : <Event>btn(-1)");
+  const std::string path = (std::filesystem::temp_directory_path() / ("kestlog-" + std::to_string(getpid()))).string();
+  {
+    TKestLog log;
+    ASSERT_TRUE(log.Init(path));
+    log.Write(TraceCommandLine(15, "\x83\x65\x83X\x83g", 3));  // テスト
+    log.Final();
+    log.Write("after the end");
+  }
+  std::ifstream f(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "0000000f : \xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88(3)\n");
+  std::filesystem::remove(path);
 }
 
 }  // namespace
