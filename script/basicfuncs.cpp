@@ -5,6 +5,7 @@
 
 #include "common/numeric.h"
 #include "common/sjis.h"
+#include "common/random.h"
 #include "script/datetime.h"
 #include "script/kana.h"
 #include "script/numtext.h"
@@ -303,9 +304,9 @@ void RegisterArrays(TSysFuncMan& f) {
   });
 }
 
-void RegisterArithmetic(TSysFuncMan& f, TScriptRandom& random) {
+void RegisterArithmetic(TSysFuncMan& f) {
   f.Register(F_Not, [](TSysFuncCall& c) { c.result.SetBool(!Flag(c, 0)); });
-  f.Register(F_Random, [&random](TSysFuncCall& c) { c.result.SetInt(random.Next(Int(c, 0))); });
+  f.Register(F_Random, [](TSysFuncCall& c) { c.result.SetInt(RandomBelow(Int(c, 0))); });
   // Truncated toward zero; the low 32 bits of the 64-bit result; NaN and values beyond
   // 64 bits give 0 (the conversion rule of the variables).
   f.Register(F_Int, [](TSysFuncCall& c) { c.result.SetInt(TruncToInt32(Flt(c, 0), 0)); });
@@ -432,10 +433,10 @@ void RegisterVariables(TSysFuncMan& f) {
 
 }  // namespace
 
-void RegisterBasicFunctions(TSysFuncMan& funcs, TScriptRandom& random) {
+void RegisterBasicFunctions(TSysFuncMan& funcs) {
   RegisterStrings(funcs);
   RegisterArrays(funcs);
-  RegisterArithmetic(funcs, random);
+  RegisterArithmetic(funcs);
   RegisterDates(funcs);
   RegisterVariables(funcs);
 }

@@ -11,7 +11,7 @@
 #include "common/types.h"
 #include "platform/headless/headless_host.h"
 #include "platform/png.h"
-#include "platform/random.h"
+#include "common/random.h"
 #include "platform/sdl/sdl_host.h"
 #include "shell/command_line.h"
 #include "shell/idle_frames.h"

@@ -7,7 +7,7 @@ namespace kest {
 
 void SetRandomSeed(uint32_t seed);
 uint32_t RandomSeed();
-// A value in 0 .. range - 1 (0 when range <= 0).
+// A value in 0 .. range - 1 (0 when range <= 0; the generator moves on all the same).
 int32_t RandomBelow(int32_t range);
 
 }  // namespace kest

@@ -1,4 +1,4 @@
-#include "platform/random.h"
+#include "common/random.h"
 
 #include <atomic>
 
@@ -12,11 +12,12 @@ void SetRandomSeed(uint32_t seed) { g_state = seed; }
 uint32_t RandomSeed() { return g_state; }
 
 int32_t RandomBelow(int32_t range) {
-  if (range <= 0) return 0;
-  // state := state * 134775813 + 1; the value is the high word of state * range.
+  // state := state * 134775813 + 1; the value is the high word of state * range. The
+  // state moves on every draw, also for a range of 0 or less (which answers 0).
   uint32_t s = g_state.load(), n;
   do n = s * 134775813u + 1u;
   while (!g_state.compare_exchange_weak(s, n));
+  if (range <= 0) return 0;
   return int32_t((uint64_t(n) * uint64_t(uint32_t(range))) >> 32);
 }
 
