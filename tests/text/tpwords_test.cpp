@@ -422,3 +422,43 @@ TEST(TpWordDraw, CharactersInTheirColoursWithBorder) {
 
 }  // namespace
 }  // namespace kest
+
+#include "text/labels.h"
+
+namespace kest {
+namespace {
+
+TEST(TpLabelList, WidthsHeightAndStream) {
+  TFakeFontService fonts;
+  auto& f = fonts.AddFace(kDefaultFaceName);
+  f.Metrics = {8, 2, 1, -1, 1, 4};
+  f.Glyphs[0x41] = {4, 4, 1, 6, 7, std::vector<uint8_t>(16, 255), {1, 4, 2}};
+  TFontPixelManager cache(fonts);
+  TTpLabelList l;
+  l.Fonts = &cache;
+  l.FontSize = 10;
+  l.BorderWidth = 1;
+  l.ShadowWidth = 2;
+  l.Add("AA");
+  l.Add("A\x82\xA0");  // no glyph: advance half the size
+  EXPECT_EQ(l.Height(), 14);
+  EXPECT_EQ(l.Width(0), 2 * (7 + 4));
+  EXPECT_EQ(l.Width(1), (7 + 4) + (5 + 4));
+  EXPECT_EQ(l.CoverageSurface(0).Width(), 22);
+  // First A in its cell of 11: centred by ABC, (1 + 4 / 2) * 6 / 7 = 2.57 -> 3, less the left
+  // offset 1: L = 3, the text one border further at 4; white inside a grey ring.
+  EXPECT_EQ(l.ColourSurface(0).GetPixel(4, 3), 0xFFFFFFu);
+  EXPECT_EQ(l.ColourSurface(0).GetPixel(3, 3), 0x808080u);
+  std::vector<uint8_t> s;
+  l.Save(s);
+  TTpLabelList back;
+  EXPECT_EQ(back.Load(s.data(), s.size()), s.size());
+  ASSERT_EQ(back.Count(), 2u);
+  EXPECT_EQ(back.Text(1), "A\x82\xA0");
+  s[4] = 0xFF;  // first length beyond the data
+  EXPECT_THROW(back.Load(s.data(), s.size()), EKestBadData);
+  EXPECT_EQ(back.Count(), 2u);
+}
+
+}  // namespace
+}  // namespace kest
