@@ -4,7 +4,11 @@
 
 namespace kest {
 
-TParamCollection::TParamCollection() : dateSource_(ReadLocalDateTime) {
+namespace {
+uint64_t nextCollectionSerial = 1;
+}
+
+TParamCollection::TParamCollection() : serial_(nextCollectionSerial++), dateSource_(ReadLocalDateTime) {
   for (int32_t id = 0; id < SV_COUNT; ++id) {
     TParamCollectionItem* item = NewItem(std::make_unique<TParamSystem>(this, id));
     item->system_ = true;
@@ -30,8 +34,9 @@ TParamCollectionItem* TParamCollection::SystemItem(int32_t id) const {
   return id >= 0 && id < SV_COUNT ? items_[size_t(id)].get() : nullptr;
 }
 
-TParamCollectionItem* TParamCollection::NewItem(std::unique_ptr<TCustomParam> value) {
-  auto item = std::unique_ptr<TParamCollectionItem>(new TParamCollectionItem());
+TParamCollectionItem* TParamCollection::NewItem(std::unique_ptr<TCustomParam> value,
+                                               std::unique_ptr<TParamCollectionItem> item) {
+  if (!item) item = std::unique_ptr<TParamCollectionItem>(new TParamCollectionItem());
   item->value_ = std::move(value);
   uint32_t slot;
   if (!freeSlots_.empty()) {
@@ -51,22 +56,48 @@ TParamCollectionItem* TParamCollection::NewItem(std::unique_ptr<TCustomParam> va
 }
 
 void TParamCollection::Link(TParamCollectionItem* item) {
-  chains_[item->name_].items.push_back(item);
+  TNameChain* chain = &chains_[item->name_];
+  item->chain_ = chain;
+  chain->items.push_back(item);
 }
 
 void TParamCollection::Unlink(TParamCollectionItem* item) {
-  if (!item->named_) return;
-  auto it = chains_.find(std::string_view(item->name_));
-  if (it == chains_.end()) return;
-  auto& v = it->second.items;
-  v.erase(std::remove(v.begin(), v.end(), item), v.end());
-  if (v.empty()) chains_.erase(it);
+  if (!item->chain_) return;
+  auto& v = item->chain_->items;
+  // Mostly the newest of its name.
+  if (!v.empty() && v.back() == item)
+    v.pop_back();
+  else
+    v.erase(std::remove(v.begin(), v.end(), item), v.end());
+  item->chain_ = nullptr;
+}
+
+const TNameChain* TParamCollection::NameChain(std::string_view name) const {
+  auto it = chains_.find(name);
+  if (it != chains_.end()) return &it->second;
+  return &chains_[std::string(name)];
+}
+
+TParamCollectionItem* TParamCollection::AddNamedItem(int32_t kind, std::string_view name,
+                                                     const TNameChain* chain) {
+  if (!ValidName(name)) throw EKest(FormatMessage(param_msg::kBadName, name));
+  TParamCollectionItem* item = AddItem(kind);
+  item->name_ = std::string(name);
+  item->named_ = true;
+  // The chain belongs to this collection: it was handed out by NameChain.
+  item->chain_ = const_cast<TNameChain*>(chain);
+  item->chain_->items.push_back(item);
+  return item;
 }
 
 TParamCollectionItem* TParamCollection::FindItem(std::string_view name) const {
   auto it = chains_.find(name);
   if (it == chains_.end()) return nullptr;
-  const auto& v = it->second.items;
+  return FindItem(&it->second);
+}
+
+TParamCollectionItem* TParamCollection::FindItem(const TNameChain* chain) const {
+  const auto& v = chain->items;
   TParamCollectionItem* global = nullptr;
   for (size_t i = v.size(); i-- > 0;) {
     TParamCollectionItem* item = v[i];
@@ -93,7 +124,29 @@ TParamCollectionItem* TParamCollection::FindDeclared(std::string_view name, bool
   return nullptr;
 }
 
+void TParamCollection::Recycle(std::unique_ptr<TParamCollectionItem> item) {
+  const int32_t k = StoredKind(*item->value_);
+  if (k < 0 || k > PT_STR || pool_[k].size() >= kPoolSize) return;  // freed here
+  item->value_->ResetValue();
+  item->name_.clear();
+  item->named_ = false;
+  item->chain_ = nullptr;
+  item->index_ = -1;
+  item->handle_ = TItemHandle{};
+  item->reserved = item->status = item->local = 0;
+  item->depth = -1;
+  pool_[k].push_back(std::move(item));
+}
+
 TParamCollectionItem* TParamCollection::AddItem(int32_t kind) {
+  if (kind >= PT_NONE && kind <= PT_STR && !pool_[kind].empty()) {
+    std::unique_ptr<TParamCollectionItem> item = std::move(pool_[kind].back());
+    pool_[kind].pop_back();
+    std::unique_ptr<TCustomParam> value = std::move(item->value_);
+    // NewItem takes the value; the item object itself is made anew only without a pool.
+    TParamCollectionItem* p = NewItem(std::move(value), std::move(item));
+    return p;
+  }
   std::unique_ptr<TCustomParam> value;
   if (kind == PT_NONE)
     value = std::make_unique<TParamVar>(this);
@@ -141,8 +194,8 @@ void TParamCollection::RemoveWhere(
     s.serial = 0;
     freeSlots_.push_back(item->handle_.slot);
   }
-  // Freed after the collection is consistent again.
-  doomed.clear();
+  // Freed (or kept for reuse) after the collection is consistent again.
+  for (auto& item : doomed) Recycle(std::move(item));
 }
 
 bool TParamCollection::FreeItem(TParamCollectionItem* item) {
@@ -157,6 +210,7 @@ bool TParamCollection::FreeItem(TParamCollectionItem* item) {
   s.item = nullptr;
   s.serial = 0;
   freeSlots_.push_back(owned->handle_.slot);
+  Recycle(std::move(owned));
   return true;
 }
 
@@ -171,10 +225,19 @@ void TParamCollection::RemoveDepth(int32_t d) {
 }
 
 std::unique_ptr<TCustomParam> TParamCollection::CopyValue(std::string_view name) const {
-  TParamCollectionItem* item = FindItem(name);
+  return CopyValue(FindItem(name));
+}
+
+std::unique_ptr<TCustomParam> TParamCollection::CopyValue(const TParamCollectionItem* item,
+                                                          std::unique_ptr<TCustomParam> reuse) const {
   if (!item) return nullptr;
-  auto copy = NewParamOfKind(item->value_->GetKind());
-  if (!copy) throw EKest(FormatMessage(param_msg::kBadVariable, name));
+  const int32_t kind = item->value_->GetKind();
+  std::unique_ptr<TCustomParam> copy;
+  if (reuse && reuse->HoldsElements() && reuse->GetKind() == kind)
+    copy = std::move(reuse);
+  else
+    copy = NewParamOfKind(kind);
+  if (!copy) throw EKest(FormatMessage(param_msg::kBadVariable, item->name_));
   copy->AssignData(*item->value_);
   return copy;
 }

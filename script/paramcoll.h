@@ -45,6 +45,13 @@ class TParamCollectionItem {
   TItemHandle handle_;
   bool system_ = false;
   bool named_ = false;
+  struct TNameChain* chain_ = nullptr;
+};
+
+// The items of one name (compared without case), oldest first. A name's chain lives as long
+// as the collection, so a pointer to it stands for the name in repeated lookups.
+struct TNameChain {
+  std::vector<TParamCollectionItem*> items;
 };
 
 // The version of the game-save format written by SaveToStream, and the oldest one read.
@@ -75,6 +82,15 @@ class TParamCollection {
   int32_t CurrentDepth = 0;
 
   TParamCollectionItem* FindItem(std::string_view name) const;
+  // The chain of a name (made empty when the name has no items yet), and the lookup through
+  // it: the same answer as FindItem without hashing the name again.
+  const TNameChain* NameChain(std::string_view name) const;
+  TParamCollectionItem* FindItem(const TNameChain* chain) const;
+  // Appends an item of the kind named `name`, whose chain the caller already has (the
+  // evaluator's temporaries). The name must pass the name rules.
+  TParamCollectionItem* AddNamedItem(int32_t kind, std::string_view name, const TNameChain* chain);
+  // Different for every collection ever made (keys of caches of chains).
+  uint64_t Serial() const { return serial_; }
   // The item a declaration of this name would reuse: with `local`, a local item of the
   // current depth; without, the non-local item FindItem would answer (the oldest).
   TParamCollectionItem* FindDeclared(std::string_view name, bool local) const;
@@ -94,6 +110,9 @@ class TParamCollection {
   // A detached copy of the named variable (nullptr if the name does not resolve); raises
   // "%s:不正な変数です" when its kind is not 1..4.
   std::unique_ptr<TCustomParam> CopyValue(std::string_view name) const;
+  // The same for an item in hand; `reuse` (optional) is refilled when it has the kind.
+  std::unique_ptr<TCustomParam> CopyValue(const TParamCollectionItem* item,
+                                          std::unique_ptr<TCustomParam> reuse = nullptr) const;
   // Frees every item that is neither a system nor a status variable; @TextDelay 50,
   // @Cursor empty.
   void ClearVars();
@@ -133,16 +152,14 @@ class TParamCollection {
   std::function<void(const int32_t (&pairs)[6])> OldHistoryFormatSink;
 
  private:
-  struct Chain {
-    std::vector<TParamCollectionItem*> items;  // oldest first
-  };
   struct Slot {
     TParamCollectionItem* item = nullptr;
     uint32_t serial = 0;
   };
   struct StagedItem;
   struct Staged;
-  TParamCollectionItem* NewItem(std::unique_ptr<TCustomParam> value);
+  TParamCollectionItem* NewItem(std::unique_ptr<TCustomParam> value,
+                                std::unique_ptr<TParamCollectionItem> item = nullptr);
   void Link(TParamCollectionItem* item);
   void Unlink(TParamCollectionItem* item);
   void RemoveWhere(const std::function<bool(const TParamCollectionItem&)>& pred);
@@ -151,10 +168,15 @@ class TParamCollection {
   void Commit(Staged& staged);
 
   std::vector<std::unique_ptr<TParamCollectionItem>> items_;
-  std::unordered_map<std::string, Chain, NoCaseHash, NoCaseEqual> chains_;
+  mutable std::unordered_map<std::string, TNameChain, NoCaseHash, NoCaseEqual> chains_;
+  uint64_t serial_;
   std::vector<Slot> slots_;
   std::vector<uint32_t> freeSlots_;
   uint32_t nextSerial_ = 1;
+  // Freed items kept for reuse, by stored kind (temporaries come and go in every run).
+  std::vector<std::unique_ptr<TParamCollectionItem>> pool_[5];
+  static constexpr size_t kPoolSize = 32;
+  void Recycle(std::unique_ptr<TParamCollectionItem> item);
   std::vector<std::vector<uint8_t>> snapshots_;
   TSysVarBinding bindings_[SV_COUNT];
   const TPlayerClock* clock_ = nullptr;

@@ -143,9 +143,11 @@ void TParamElements<T>::MakeScalar() {
 template <class T>
 void TParamElements<T>::AssignData(const TCustomParam& other) {
   if (&other == this) return;
-  if (auto* same = dynamic_cast<const TParamElements<T>*>(&other)) {
-    dims_ = same->dims_;
-    elems_ = same->elems_;
+  if (other.HoldsElements() && other.GetKind() == T::kKind) {
+    // The kind code names the class among the four.
+    const auto& same = static_cast<const TParamElements<T>&>(other);
+    dims_ = same.dims_;
+    elems_ = same.elems_;
     return;
   }
   // Another class (a reference, a system variable): element by element.
@@ -205,7 +207,7 @@ std::unique_ptr<TCustomParam> NewParamOfKind(int32_t kind) {
 }
 
 int32_t StoredKind(const TCustomParam& value) {
-  return dynamic_cast<const TParamVar*>(&value) ? int32_t(PT_NONE) : value.GetKind();
+  return value.AsVar() ? int32_t(PT_NONE) : value.GetKind();
 }
 
 // ---- TParamVar

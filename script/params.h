@@ -15,6 +15,7 @@ namespace kest {
 class TStream;
 class TParamCollection;
 class TParamCollectionItem;
+class TParamVar;
 
 // Failures of value operations carry the system's own messages.
 namespace param_msg {
@@ -107,6 +108,13 @@ class TCustomParam {
   // Copies the source's shape and every element, converting each through this value's
   // own kind.
   void AssignConverted(const TCustomParam& source);
+  // Back to a new value's state: a scalar holding the default (items are reused).
+  virtual void ResetValue() { dims_.clear(); }
+  // True for the four kind classes, whose kind code names their class.
+  virtual bool HoldsElements() const { return false; }
+  // The value as a reference, when it is one (cheaper than a cast on hot paths).
+  virtual TParamVar* AsVar() { return nullptr; }
+  virtual const TParamVar* AsVar() const { return nullptr; }
 
  protected:
   // Checks a dimension list and answers its element count (raises the element-count error).
@@ -202,6 +210,13 @@ class TParamElements : public TCustomParam {
   int32_t IndexOfStr(std::string_view text, bool caseSensitive, bool partial) const override;
 
   const std::vector<E>& Elements() const { return elems_; }
+  void ResetValue() override {
+    dims_.clear();
+    if (elems_.capacity() > 16) std::vector<E>(1).swap(elems_);
+    elems_.resize(1);
+    elems_[0] = E{};
+  }
+  bool HoldsElements() const override { return true; }
 
  private:
   const E& At(int32_t i) const;
@@ -238,6 +253,7 @@ class TParamVar final : public TCustomParam {
   // `collection` resolves the target name on loads; it must outlive the reference.
   explicit TParamVar(TParamCollection* collection) : collection_(collection) {}
 
+  void SetCollection(TParamCollection* collection) { collection_ = collection; }
   // The name the reference was made with, and its target (or none).
   const std::string& Name() const { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
@@ -287,6 +303,15 @@ class TParamVar final : public TCustomParam {
   void MakeScalar() override;
   int32_t IndexOfStr(std::string_view text, bool caseSensitive, bool partial) const override;
   std::vector<int32_t> DimList() const override;
+  TParamVar* AsVar() override { return this; }
+  const TParamVar* AsVar() const override { return this; }
+  void ResetValue() override {
+    dims_.clear();
+    name_.clear();
+    target_ = TItemHandle{};
+    reserved_ = 0;
+    elementIndex_ = 0;
+  }
 
  private:
   // The target's value, or nullptr (also when following it would loop back).

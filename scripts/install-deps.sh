@@ -8,6 +8,8 @@ PACKAGES=(
   g++ cmake ninja-build ccache pkg-config make python3
   # tests, benchmarks, fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # the peer interpreter the expression benchmarks compare with (benchmarks only)
+  liblua5.4-dev
   # window, input, sound device
   libsdl2-dev
   # pictures and compression
