@@ -620,7 +620,12 @@ void TTpWord::ExpandVars(int32_t first, int32_t last, bool history) {
         found = true;
         break;
       }
-    if (!found && (!Evaluate || !Evaluate(v->Value, value))) value.clear();  // errors give nothing
+    if (!found) {
+      bool ok = false;
+      if (v->Compiled) ok = EvaluateCompiled && EvaluateCompiled(*v->Compiled, value);
+      else ok = Evaluate && Evaluate(v->Value, value);
+      if (!ok) value.clear();  // errors give nothing
+    }
     size_t at = size_t(i) + 1;
     for (size_t k = 0; k < value.size();) {
       const size_t len = CharLen(value, k);
@@ -666,7 +671,7 @@ void TTpWord::RecordValues() {
     auto* v = dynamic_cast<TWdOpe*>(gp.get());
     if (!v || (v->Kind != TWdKind::Var && v->Kind != TWdKind::HistChar)) continue;
     std::string value;
-    if (!Evaluate || !Evaluate(v->Value, value)) continue;
+    if (v->Compiled || !Evaluate || !Evaluate(v->Value, value)) continue;
     std::string line = v->Value + "=";
     for (char c : value) {
       if (c == '\n') continue;  // would break the line structure; dropped on expansion anyway

@@ -16,6 +16,15 @@ namespace kest {
 class TTpWord;
 class TWdRow;
 class TFontPixelManager;
+class TSysFuncMan;
+class TKestParser;
+
+// An evaluator for TTpWord::Evaluate over the title's variables and system functions: the
+// expression is compiled and run, its value taken as text; any error answers false.
+std::function<bool(const std::string&, std::string&)> ExpressionEvaluator(TSysFuncMan& funcs);
+bool RunCompiled(TSysFuncMan& funcs, TKestParser& p, std::string& value);
+// A compiled expression as old glyph streams hold it; `used` receives its length.
+std::shared_ptr<TKestParser> LoadCompiledExpression(const uint8_t* data, size_t size, size_t& used);
 
 // "<A>タグにHREF値がありません"
 extern const char* const kMsgNoHref;
@@ -121,6 +130,8 @@ class TWdOpe : public TWdGlyph {
   int32_t Wait = 0;       // VAR, HISTCHAR
   std::string Link;       // VAR, HISTCHAR
   bool Expanded = false;  // VAR, HISTCHAR: the glyphs after it are its value
+  // VAR, HISTCHAR of old streams: the expression compiled, without its text.
+  std::shared_ptr<TKestParser> Compiled;
   std::unique_ptr<TWdGlyph> Clone() const override { return std::make_unique<TWdOpe>(*this); }
 };
 
@@ -224,6 +235,8 @@ class TTpWord {
   // Runs an expression and answers its value as text (false: it failed). Set by the owner
   // that has the title's variables.
   std::function<bool(const std::string&, std::string&)> Evaluate;
+  // Runs a compiled expression of an old stream (set with Evaluate by the owner).
+  std::function<bool(TKestParser&, std::string&)> EvaluateCompiled;
   void ExpandVars(int32_t first, int32_t last, bool history);
   void CollapseVars(int32_t first, int32_t last);
   // Records every expression's current value into the value list.

@@ -156,10 +156,14 @@ void TTpWord::LoadGlyphs(const uint8_t* data, size_t size) {
             o->Wait = r.Int();
             o->Link = r.Str();
           }
-          // Streams before version 102 hold the expression compiled; those are refused
-          // whole rather than shown without their values.
-          if (version < 102) throw EKestBadData(kMsgBadStream);
-          o->Value = r.Str();
+          if (version >= 102) {
+            o->Value = r.Str();
+          } else {
+            // Older streams hold the expression compiled.
+            size_t used = 0;
+            o->Compiled = LoadCompiledExpression(r.Here(), r.Left(), used);
+            r.Skip(used);
+          }
         }
         p.g = std::move(o);
         break;

@@ -462,3 +462,49 @@ TEST(TpLabelList, WidthsHeightAndStream) {
 
 }  // namespace
 }  // namespace kest
+
+#include "script/paramcoll.h"
+#include "script/parser.h"
+#include "script/sysfuncs.h"
+#include "vfs/streams.h"
+
+namespace kest {
+namespace {
+
+TEST(TpWordVars, TheTitlesEvaluatorAndOldCompiledStreams) {
+  TParamCollection vars;
+  TSysFuncMan funcs{vars};
+  TParamCollectionItem* x = vars.AddItem(PT_INT);
+  vars.SetItemName(x, "x");
+  x->Value()->SetInt(41);
+  TTpWord w;
+  w.Evaluate = ExpressionEvaluator(funcs);
+  w.EvaluateCompiled = [&](TKestParser& p, std::string& v) { return RunCompiled(funcs, p, v); };
+  w.SetText("<VAR NAME=\"x + 1\">|<VAR NAME=\"1 +\">|<VAR NAME=\"nosuch * 2\">");
+  w.ExpandVars(0, -1, false);
+  EXPECT_EQ(Chars(w), "42||");
+
+  // A version 101 stream: the VAR glyph holds the expression compiled.
+  TBuildKestParser b;
+  b.Compile("x * 2");
+  TMemoryStream m;
+  b.WriteTo(m);
+  std::vector<uint8_t> s{'T', 'p', 'W', 'o', 'r', 'd', '1', '0', '1'};
+  Int(s, 1);
+  Int(s, 1), Int(s, -1), Int(s, -1), Int(s, 0), s.push_back(0), s.push_back(0), Int(s, -1), Int(s, 0), Int(s, 0),
+      Int(s, -1), Int(s, -1);
+  Int(s, 2);
+  s.push_back(7), Int(s, 0), Int(s, 25), Int(s, 0);
+  s.insert(s.end(), m.Memory(), m.Memory() + m.Size());
+  s.push_back(4);
+  TTpWord old;
+  old.EvaluateCompiled = w.EvaluateCompiled;
+  old.LoadGlyphs(s.data(), s.size());
+  ASSERT_EQ(old.GlyphCount(), 2);
+  EXPECT_EQ(static_cast<TWdOpe*>(old.Glyph(0))->Wait, 25);
+  old.ExpandVars(0, -1, false);
+  EXPECT_EQ(Chars(old), "82");
+}
+
+}  // namespace
+}  // namespace kest
