@@ -18,11 +18,16 @@ class TWdRow;
 class TFontPixelManager;
 class TSysFuncMan;
 class TKestParser;
+class TVrFileManager;
 
 // An evaluator for TTpWord::Evaluate over the title's variables and system functions: the
 // expression is compiled and run, its value taken as text; any error answers false.
 std::function<bool(const std::string&, std::string&)> ExpressionEvaluator(TSysFuncMan& funcs);
 bool RunCompiled(TSysFuncMan& funcs, TKestParser& p, std::string& value);
+// An image loader for TTpWord::LoadImage: the file through the virtual file manager (a
+// bitmap, PNG or Zarn picture, its first frame); nullptr when missing or damaged.
+std::function<std::shared_ptr<TDIBX>(const std::string&)> FileImageLoader(TVrFileManager& files,
+                                                                           int32_t identificationCode = 0);
 // A compiled expression as old glyph streams hold it; `used` receives its length.
 std::shared_ptr<TKestParser> LoadCompiledExpression(const uint8_t* data, size_t size, size_t& used);
 

@@ -5,6 +5,7 @@
 #include "script/sysfuncs.h"
 #include "text/tpwords.h"
 #include "vfs/streams.h"
+#include "vfs/vrmanager.h"
 
 namespace kest {
 
@@ -37,6 +38,25 @@ std::shared_ptr<TKestParser> LoadCompiledExpression(const uint8_t* data, size_t 
   p->LoadFromStream(s);  // checked; raises EKestBadData on damage
   used = size_t(s.Position());
   return p;
+}
+
+}  // namespace kest
+
+namespace kest {
+
+std::function<std::shared_ptr<TDIBX>(const std::string&)> FileImageLoader(TVrFileManager& files,
+                                                                           int32_t identificationCode) {
+  return [&files, identificationCode](const std::string& name) -> std::shared_ptr<TDIBX> {
+    try {
+      if (name.empty() || !files.Exists(name)) return nullptr;
+      auto s = files.OpenRange(name);
+      auto img = std::make_shared<TDIBX>(1, 1, 32);
+      if (!s || !img->LoadFromStream(*s, identificationCode)) return nullptr;
+      return img;
+    } catch (const EKest&) {
+      return nullptr;  // a missing or damaged picture is drawn 0 x 0
+    }
+  };
 }
 
 }  // namespace kest

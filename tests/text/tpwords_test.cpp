@@ -508,3 +508,38 @@ TEST(TpWordVars, TheTitlesEvaluatorAndOldCompiledStreams) {
 
 }  // namespace
 }  // namespace kest
+
+#include "gfx/piccodecs.h"
+#include "vfs/vrfiles.h"
+#include "vfs/vrmanager.h"
+
+namespace kest {
+namespace {
+
+TEST(TpWordImages, ThroughTheFileManagerAndAligned) {
+  TVrFileManager files;
+  TDIBSurface pic;
+  pic.SetSize(6, 30, 24);
+  const std::vector<uint8_t> bmp = SaveBmp(pic);
+  files.MemoryCollection().AddMemoryEntry("face.bmp")->Data->WriteBuffer(bmp.data(), int64_t(bmp.size()));
+  TTpWord w;
+  w.LoadImage = FileImageLoader(files);
+  w.S.FontSize = 10;
+  w.S.Width = 100;
+  w.SetText("a<IMG SRC=face.bmp ALIGN=center>b<IMG SRC=missing.bmp>c");
+  std::vector<std::unique_ptr<TWdPage>> pages;
+  w.Layout(0, -1, pages);
+  TWdRow& r = *pages[0]->Rows[0];
+  EXPECT_EQ(w.Glyph(1)->Width, 6);
+  EXPECT_EQ(w.Glyph(3)->Width, 0);  // a missing image is 0 x 0
+  // CENTER: (30 - 10 + 1) / 2 = 10 above and below the base of 10.
+  EXPECT_EQ(r.Above, 10);
+  EXPECT_EQ(r.Height, 30);
+  EXPECT_EQ(w.Glyph(1)->Y, 10 + (10 - 30) / 2);
+  EXPECT_EQ(w.Glyph(0)->Y, 10);
+  w.RevealAll(*pages[0]);
+  EXPECT_EQ(w.PageText(*pages[0]), "a*b*c");
+}
+
+}  // namespace
+}  // namespace kest
