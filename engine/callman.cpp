@@ -401,6 +401,7 @@ void TCallMan::LoadState(TStream& s, int32_t version) {
     if (kind > PT_STR) throw EKestBadData(kMsgStackError);
     if (kind) {
       e->Result = NewParamOfKind(kind);
+      if (!e->Result) e->Result = std::make_unique<TParamVar>(&vars_);
       e->Result->LoadFromStream(s);
     }
     return e;
@@ -551,7 +552,9 @@ void TCallMan::Execute(TCommand& c, TPage*& next, int32_t& pc) {
         pc = keep;
         throw;
       }
-      e->Result = p->Kind <= PT_STR ? NewParamOfKind(p->Kind) : nullptr;
+      // Kind 0 gives a reference without target; a kind byte outside the value kinds gives none.
+      if (p->Kind == PT_NONE) e->Result = std::make_unique<TParamVar>(&vars_);
+      else if (p->Kind <= PT_STR) e->Result = NewParamOfKind(p->Kind);
       Push(std::move(e));
       Args = std::move(args);
       next = p;

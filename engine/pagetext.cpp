@@ -1,5 +1,7 @@
 #include "engine/pagetext.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -56,18 +58,80 @@ std::string Quote(const std::string& s) {
   return out + "\"";
 }
 
+
+bool IsNameByte(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// A statement from the record listing ("____0 = 1 + 2", "a = ____0"): the temporaries are
+// replaced by the texts that fill them. Empty when the listing has another shape.
+std::string Rebuild(const std::string& listing, bool parens) {
+  std::vector<std::pair<std::string, std::string>> temps;
+  auto substitute = [&](const std::string& text) {
+    std::string out;
+    bool inStr = false;
+    for (size_t i = 0; i < text.size();) {
+      char c = text[i];
+      if (inStr) {
+        size_t n = c == '\\' ? std::min<size_t>(2, text.size() - i) : CharLen(text, i);
+        if (c == '"') inStr = false;
+        out.append(text, i, n);
+        i += n;
+        continue;
+      }
+      if (c == '"') {
+        inStr = true;
+        out += c;
+        ++i;
+        continue;
+      }
+      if (IsNameByte(c) && (i == 0 || !IsNameByte(text[i - 1]))) {
+        size_t j = i;
+        while (j < text.size() && IsNameByte(text[j])) ++j;
+        std::string word = text.substr(i, j - i);
+        bool found = false;
+        for (const auto& t : temps)
+          if (t.first == word) {
+            out += parens ? "(" + t.second + ")" : t.second;
+            found = true;
+          }
+        if (!found) out += word;
+        i = j;
+        continue;
+      }
+      out += c;
+      ++i;
+    }
+    return out;
+  };
+  std::istringstream in(listing);
+  std::string line, last;
+  bool lastIsTemp = false;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    size_t eq = line.find(" = ");
+    if (eq == std::string::npos) return std::string();
+    std::string target = line.substr(0, eq);
+    std::string value = substitute(line.substr(eq + 3));
+    if (target.compare(0, 4, "____") == 0) {
+      temps.emplace_back(target, value);
+      last = value;
+      lastIsTemp = true;
+    } else {
+      last = substitute(target) + " = " + value;
+      lastIsTemp = false;
+    }
+  }
+  (void)lastIsTemp;
+  return last;
+}
+
 std::string ExprText(const TExpr& e) {
   if (e.Empty() && (e.bytes.empty() || e.bytes.size() == 4)) return "{}";
   // The records as one statement where that compiles back to the very same bytes.
-  std::string listing = e.parser->Listing();
-  while (!listing.empty() && (listing.back() == '\n' || listing.back() == '\r')) listing.pop_back();
-  if (listing.find('\n') == std::string::npos) {
-    std::string cand = listing;
-    const std::string arg = "____arg = ";
-    if (cand.compare(0, arg.size(), arg) == 0) cand = cand.substr(arg.size());
+  for (bool parens : {false, true}) {
+    std::string cand = Rebuild(e.parser->Listing(), parens);
+    if (cand.empty() || cand.find('}') != std::string::npos) continue;
     try {
-      if (cand.find('}') == std::string::npos && CompileExpr(cand).bytes == e.bytes)
-        return "{" + Cp932ToUtf8(cand) + "}";
+      if (CompileExpr(cand).bytes == e.bytes) return "{" + Cp932ToUtf8(cand) + "}";
     } catch (const std::exception&) {
     }
   }
