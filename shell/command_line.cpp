@@ -5,11 +5,14 @@
 namespace kest {
 
 const char* PlayerUsage() {
-  return "usage: kestplay [options]\n"
+  return "usage: kestplay [TITLE ...] [options]\n"
          "  --headless          no window, no sound device, virtual clock (15 ms a frame step)\n"
          "  --frames N          stop after N frame steps\n"
          "  --screenshot F.png  write the last presented frame\n"
          "  --input F           scripted input (runs headless)\n"
+         "  --seed N            fixed random seed\n"
+         "  --log F             the interpreter's trace lines\n"
+         "  --trace             print each start-up and shutdown step\n"
          "  --help              print this text\n";
 }
 
@@ -62,6 +65,20 @@ TCommandLineResult ParseCommandLine(const std::vector<std::string>& args, TPlaye
     } else if (name == "--frames") {
       if (!takeValue()) return fail("--frames needs a number");
       if (!ParseCount(value, out.frames)) return fail("--frames needs a whole number from 1 up, not \"" + value + "\"");
+    } else if (name == "--trace") {
+      if (hasValue) return fail("--trace takes no value");
+      out.trace = true;
+    } else if (name == "--seed") {
+      if (!takeValue()) return fail("--seed needs a number");
+      bool ok = !value.empty() && value.size() <= 10;
+      uint64_t v = 0;
+      for (char c : value) ok = ok && c >= '0' && c <= '9' && (v = v * 10 + uint64_t(c - '0')) <= UINT32_MAX;
+      if (!ok) return fail("--seed needs a whole number from 0 to 4294967295, not \"" + value + "\"");
+      out.seeded = true;
+      out.seed = uint32_t(v);
+    } else if (name == "--log") {
+      if (!takeValue() || value.empty()) return fail("--log needs a file name");
+      out.log = value;
     } else if (name == "--screenshot" || name == "--input") {
       if (!takeValue() || value.empty()) return fail(name + " needs a file name");
       (name == "--input" ? out.input : out.screenshot) = value;

@@ -1,5 +1,6 @@
 // The player's command line.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,10 @@ struct TPlayerOptions {
   int frames = 0;  // stop after this many frame steps; 0: run until closed
   std::string screenshot;
   std::string input;
+  bool seeded = false;  // --seed given
+  uint32_t seed = 0;
+  bool trace = false;   // print the start-up and shutdown steps
+  std::string log;      // the interpreter's trace log
 };
 
 enum class TCommandLineResult { Run, Help, Error };

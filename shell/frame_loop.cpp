@@ -23,6 +23,10 @@ int TFrameLoop::Run(int maxSteps) {
     TInputEvent e;
     while (!Stopping() && window_.PollEvent(e)) HandleEvent(e);
     if (Stopping()) break;
+    if (suspended_) {
+      due = clock_.NowMs() + TPlayerClock::kTickMs;
+      continue;
+    }
     const uint32_t delta = now - last;
     last = now;
     if (!state_.AcceptTick(delta)) {

@@ -22,6 +22,11 @@ class TFrameLoop {
   // A flag another thread or a signal handler may raise to end the loop.
   void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
   int Steps() const { return steps_; }
+  // While suspended the loop only takes the window's events: no tick is measured and no
+  // frame runs; the first tick after it counts the whole pause (and is dropped when that
+  // is 300 ms or more), as a suspended timing thread would.
+  void SetSuspended(bool on) { suspended_ = on; }
+  bool Suspended() const { return suspended_; }
 
  protected:
   // One event from the window. The default ends the loop on a close request.
@@ -36,6 +41,7 @@ class TFrameLoop {
  private:
   bool Stopping() const { return closing_ || state_.Terminating || (stop_ && stop_->load()); }
   bool closing_ = false;
+  bool suspended_ = false;
   int steps_ = 0;
   const std::atomic<bool>* stop_ = nullptr;
 };

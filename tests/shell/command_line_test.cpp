@@ -21,6 +21,11 @@ TEST(CommandLine, OptionsAndTitles) {
   EXPECT_FALSE(o.headless);
   EXPECT_EQ(o.frames, 3);
   EXPECT_EQ(o.titles, (std::vector<std::string>{"--headless", "-"}));
+  ASSERT_EQ(ParseCommandLine({"--seed", "4294967295", "--trace", "--log=l.txt"}, o, &error), TCommandLineResult::Run);
+  EXPECT_TRUE(o.seeded);
+  EXPECT_EQ(o.seed, 4294967295u);
+  EXPECT_TRUE(o.trace);
+  EXPECT_EQ(o.log, "l.txt");
   EXPECT_EQ(ParseCommandLine({"x", "--help"}, o, &error), TCommandLineResult::Help);
   EXPECT_EQ(ParseCommandLine({"-h"}, o, &error), TCommandLineResult::Help);
 }
@@ -32,7 +37,10 @@ TEST(CommandLine, ErrorsNameTheProblem) {
   };
   const TCase cases[] = {
       {{"--fullscreen"}, "unknown option \"--fullscreen\""},
-      {{"--frames=9", "--seed", "1"}, "unknown option \"--seed\""},  // not built yet
+      {{"--frames=9", "--seed", "x1"}, "--seed needs a whole number from 0 to 4294967295, not \"x1\""},
+      {{"--seed=4294967296"}, "--seed needs a whole number from 0 to 4294967295, not \"4294967296\""},
+      {{"--log"}, "--log needs a file name"},
+      {{"--trace=1"}, "--trace takes no value"},
       {{"-x"}, "unknown option \"-x\""},
       {{"--frames"}, "--frames needs a number"},
       {{"--frames", "0"}, "--frames needs a whole number from 1 up, not \"0\""},
@@ -53,7 +61,7 @@ TEST(CommandLine, ErrorsNameTheProblem) {
 
 TEST(CommandLine, UsageListsWhatWorks) {
   const std::string u = PlayerUsage();
-  for (const char* o : {"--headless", "--frames N", "--screenshot F.png", "--input F", "--help"})
+  for (const char* o : {"--headless", "--frames N", "--screenshot F.png", "--input F", "--seed N", "--log F", "--trace", "--help"})
     EXPECT_NE(u.find(o), std::string::npos) << o;
-  EXPECT_EQ(u.find("--seed"), std::string::npos);
+  EXPECT_EQ(u.find("--dump-vars"), std::string::npos);
 }

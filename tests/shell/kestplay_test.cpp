@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/projfile.h"
 #include "platform/png.h"
 #include "shell/idle_frames.h"
 
@@ -45,7 +46,6 @@ TEST(Kestplay, HelpAndBadOptions) {
   TRun bad = Kestplay("--bogus");
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.out.find("unknown option \"--bogus\""), std::string::npos);
-  EXPECT_EQ(Kestplay("somewhere").status, 2);  // running a title is not built yet
 }
 
 TEST(Kestplay, HeadlessRunWritesTheLastFrame) {
@@ -73,4 +73,65 @@ TEST(Kestplay, ScriptedCloseEndsARunWithoutAFrameLimit) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("line 1: unknown command \"fly\""), std::string::npos) << r.out;
   fs::remove(in);
+}
+
+namespace {
+
+struct TTitleDir {
+  std::string dir = Temp("title");
+  TTitleDir() { fs::create_directories(dir); }
+  ~TTitleDir() { fs::remove_all(dir); }
+};
+
+void WriteKpb(const std::string& dir, const std::string& start) {
+  TProjectSetting p;
+  p.title = "\x83\x65\x83X\x83g";  // テスト
+  p.width = 200;
+  p.height = 120;
+  p.startPage = start;
+  TMemoryStream m;
+  p.SaveToStream(m);
+  m.SaveToFile(dir + "/kest.kpb");
+}
+
+}  // namespace
+
+TEST(Kestplay, TitleFolders) {
+  {
+    TTitleDir t;  // nothing there
+    TRun r = Kestplay("--headless --frames 2 '" + t.dir + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("[\xE8\xAD\xA6\xE5\x91\x8A] \xE3\x83\x97\xE3\x83\xAD\xE3\x82\xB8\xE3\x82\xA7\xE3\x82\xAF\xE3\x83\x88"),
+              std::string::npos)
+        << r.out;  // [警告] プロジェクト...
+  }
+  {
+    TTitleDir t;  // a project without its start page
+    WriteKpb(t.dir, "start.ksb");
+    TRun r = Kestplay("--headless --frames 2 '" + t.dir + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\xE3\x82\xB9\xE3\x82\xBF\xE3\x83\xBC\xE3\x83\x88"), std::string::npos) << r.out;  // スタート
+  }
+  {
+    TTitleDir t;  // a runnable title: frames of its size
+    WriteKpb(t.dir, "start.ksb");
+    std::ofstream(t.dir + "/START.KSB") << "page";
+    const std::string png = t.dir + "/shot.png";
+    TRun r = Kestplay("--headless --frames 4 --trace --screenshot '" + png + "' '" + t.dir + "'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    TFrame f;
+    std::string error;
+    ASSERT_TRUE(ReadPng(png, f, &error)) << error;
+    EXPECT_EQ(f.width, 200);
+    EXPECT_EQ(f.height, 120);
+    for (const char* step : {"trace FormCreate", "trace TProject.Create", "trace MediaInit", "trace Project.Free",
+                             "trace FormClose"})
+      EXPECT_NE(r.out.find(step), std::string::npos) << step;
+    EXPECT_LT(r.out.find("trace TProject.Create"), r.out.find("trace MediaInit"));
+    EXPECT_LT(r.out.find("trace Project.Free"), r.out.find("trace ParamMan.Free"));
+    // "/config" is not there yet; it says so and ends.
+    TRun c = Kestplay("/config");
+    EXPECT_EQ(c.status, 0);
+    EXPECT_NE(c.out.find("not available yet"), std::string::npos) << c.out;
+  }
 }
