@@ -124,16 +124,16 @@ std::string Rebuild(const std::string& listing, bool parens) {
   return last;
 }
 
+bool ReadsBackAs(const std::string& shown, const TExpr& e);
+
 std::string ExprText(const TExpr& e) {
   if (e.Empty() && (e.bytes.empty() || e.bytes.size() == 4)) return "{}";
   // The records as one statement where that compiles back to the very same bytes.
   for (bool parens : {false, true}) {
     std::string cand = Rebuild(e.parser->Listing(), parens);
-    if (cand.empty() || cand.find('}') != std::string::npos) continue;
-    try {
-      if (CompileExpr(cand).bytes == e.bytes) return "{" + Cp932ToUtf8(cand) + "}";
-    } catch (const std::exception&) {
-    }
+    if (cand.empty()) continue;
+    std::string shown = "{" + Cp932ToUtf8(cand) + "}";
+    if (ReadsBackAs(shown, e)) return shown;
   }
   return "#" + HexOf(e.bytes.data(), e.bytes.size());
 }
@@ -268,6 +268,19 @@ struct TLineReader {
     }
   }
 };
+
+// Whether the assembler reads a shown expression as exactly the stored block, to the end
+// of the text (a text that would break the line or the braces fails here).
+bool ReadsBackAs(const std::string& shown, const TExpr& e) {
+  if (shown.find_first_of("\r\n") != std::string::npos) return false;
+  try {
+    TLineReader r{shown, 0, 0};
+    TExpr x = r.Expr();
+    return r.i == shown.size() && x.bytes == e.bytes;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 }  // namespace
 

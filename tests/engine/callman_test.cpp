@@ -283,6 +283,27 @@ TEST(CallMan, StateSavedMidPageLoadsAndResumes) {
   EXPECT_THROW(f.cm->LoadState(bad, 140), EKestBadData);
 }
 
+TEST(CallMan, NothingIsPushedForAPageThatCannotBeRead) {
+  Env e;
+  e.senders.live["s"] = 1;
+  e.host.Add("main.ksb", "Call chain \"bad.ksb\" 0 \"\" {1} [ ]\nCalc {a = 1}\nCalc {b = 1}\n");
+  e.host.files["bad.ksb"] = {115, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 61};
+  std::vector<std::string> notes;
+  e.cm->Diagnostic = [&](const std::string& n) { notes.push_back(n); };
+  e.cm->Start("main.ksb");
+  e.cm->Step();
+  EXPECT_EQ(e.cm->StackCount(), 0);
+  EXPECT_EQ(e.Var("a"), 1);
+  // An event whose handler page is damaged is dropped, not retried with a stray entry.
+  e.queue.Post(TSenderRef{"s", 1}, "bad.kss", {}, 33);
+  e.cm->Step();
+  EXPECT_EQ(e.cm->StackCount(), 0);
+  EXPECT_EQ(e.cm->Mode, 0);
+  EXPECT_EQ(e.queue.Count(), 0);
+  EXPECT_EQ(e.Var("b"), 1);
+  EXPECT_FALSE(notes.empty());
+}
+
 TEST(CallMan, HandlerTexts) {
   struct Case { const char* text; const char* page; const char* label; } cases[] = {
       {"ev.kss", "ev.ksb", ""},
