@@ -359,8 +359,10 @@ void TCallMan::SaveState(TStream& s) {
     int32_t n = e.State ? int32_t(e.State->Size()) : 0;
     WriteInt(s, n);
     if (n) s.WriteBuffer(e.State->Memory(), n);
-    WriteByte(s, e.Result ? uint8_t(e.Result->GetKind()) : 0);
-    if (e.Result) e.Result->SaveToStream(s);
+    // A result of a reference kind page holds no value of its own: stored as none.
+    const TCustomParam* result = dynamic_cast<const TParamVar*>(e.Result.get()) ? nullptr : e.Result.get();
+    WriteByte(s, result ? uint8_t(result->GetKind()) : 0);
+    if (result) result->SaveToStream(s);
   };
   WriteString(s, Page ? Page->Name : std::string());
   WriteInt(s, PC);
