@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "common/sjis.h"
+#include "engine/projectscript.h"
+#include "script/basicfuncs.h"
 #include "shell/kestdll.h"
 #include "vfs/paths.h"
 
@@ -140,6 +142,8 @@ void TPlayer::FormCreate() {
   RegisterTitleArchives();
   Trace("TBasePanel.Create");
   params_ = std::make_unique<TParamCollection>();
+  funcs_ = std::make_unique<TSysFuncMan>(*params_);
+  RegisterBasicFunctions(*funcs_);
   params_->AttachClock(&clock_);
   InitializePlayer();
 }
@@ -170,6 +174,10 @@ void TPlayer::InitializePlayer() {
   env.note = setup_.note;
   env.log = &log_;
   if (!setup_.logPath.empty() && !log_.Init(setup_.logPath)) Note("the log file " + setup_.logPath + " cannot be made");
+  // The interpreter runs the pages; until the object layer is in, no events reach it.
+  env.makeScript = [this](TProject& p) -> std::unique_ptr<TProjectScript> {
+    return std::make_unique<TCallManScript>(p, *funcs_, &log_);
+  };
   project_ = std::make_unique<TProject>(std::move(env));
   files_->DiscMatches = [this](const std::string& path, int index) {
     return project_ && project_->InstallSetMatches(path, index);
@@ -232,6 +240,7 @@ void TPlayer::Finish() {
   }
   Trace("SysFuncMan.Free");
   Trace("ParamMan.Free");
+  funcs_.reset();
   params_.reset();
   Trace("KestFinalize");
   Trace("MediaFinal");

@@ -14,6 +14,7 @@
 #include "engine/tracelog.h"
 #include "platform/host.h"
 #include "script/paramcoll.h"
+#include "script/sysfuncs.h"
 #include "shell/frame_loop.h"
 #include "shell/gameini.h"
 #include "vfs/vrmanager.h"
@@ -109,6 +110,7 @@ class TPlayer {
   TGameIni settings_;
   std::unique_ptr<TVrFileManager> files_;
   std::unique_ptr<TParamCollection> params_;
+  std::unique_ptr<TSysFuncMan> funcs_;
   std::unique_ptr<TProject> project_;
   std::unique_ptr<TWindow> window_;
   std::unique_ptr<TLoop> loop_;
