@@ -87,6 +87,7 @@ TGameIni ReadGameIni(std::string_view text) {
   g.DirectSound = ini.ReadBool("Sound", "DirectSound", true);
   g.DelayTime = ClampDelayTime(ini.ReadInteger("Sound", "DelayTime", g.DelayTime));
   g.UseWMP = ini.ReadBool("Video", "UseWMP", false);
+  g.Scale = ini.Read("Video", "Scale").value_or(std::string());
   return g;
 }
 

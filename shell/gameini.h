@@ -33,6 +33,9 @@ struct TGameIni {
   bool DirectSound = true;
   int32_t DelayTime = 500;  // 100 ... 500 in steps of 100
   bool UseWMP = false;
+  // [Video] Scale=: how a frame is enlarged in a bigger window or full screen ("smooth",
+  // the default, or "integer"/"sharp").
+  std::string Scale;
 };
 
 // The settings of a game.ini text; keys that are missing keep the defaults. DelayTime is

@@ -7,6 +7,7 @@
 
 #include "common/sjis.h"
 #include "engine/projectscript.h"
+#include "gfx/screenman.h"
 #include "script/basicfuncs.h"
 #include "shell/kestdll.h"
 #include "vfs/paths.h"
@@ -156,6 +157,18 @@ void TPlayer::MakeWindow(const TProject& p) {
   }
   // The client area is the title's size (there is no tool bar above it).
   window_ = host_.windows->CreateWindow(p.Width > 0 ? p.Width : 1, p.Height > 0 ? p.Height : 1, p.Title);
+  if (!window_) return;
+  window_->SetScaleMode(ParseScaleMode(settings_.Scale));
+  screen_ = std::make_unique<TScreenManager>(*window_, p.Height, p.Width, p.Height, p.Width);
+}
+
+void TPlayer::ToggleFullScreen() {
+  if (!window_) return;
+  Trace("SetFullScreen");
+  if (screen_)
+    screen_->SetFullScreen(!screen_->IsFullScreen());
+  else
+    window_->SetFullScreen(!window_->IsFullScreen());
 }
 
 void TPlayer::InitializePlayer() {
@@ -271,8 +284,14 @@ void TPlayer::FrameStep() {
   if (DrawPhase != 0) return;
   if (phases.draw) {
     phases.draw();
-  } else if (window_) {
+  } else if (screen_) {
     // No screen layers to draw: the window's black background.
+    TDIBX& surface = screen_->ScreenSurface();
+    surface.Clear(0);
+    TPresentRequest req;
+    req.FullRedraw = TRect{0, 0, surface.Width(), surface.Height()};
+    screen_->Present(req);
+  } else if (window_) {
     const int w = project_->Width > 0 ? project_->Width : 1, h = project_->Height > 0 ? project_->Height : 1;
     if (blank_.size() != size_t(w) * size_t(h)) blank_.assign(size_t(w) * size_t(h), 0xFF000000u);
     window_->Present({blank_.data(), w, h, w});
@@ -323,12 +342,9 @@ void TPlayer::HandleEvent(const TInputEvent& e) {
   }
   if (e.kind == TEventKind::KeyDown || e.kind == TEventKind::KeyUp) {
     if (e.vk == 0x12) alt_ = e.kind == TEventKind::KeyDown;  // VK_MENU
-    // Alt+Return switches between the window and full screen (the tool bar's button).
-    if (e.kind == TEventKind::KeyDown && e.vk == 0x0D && alt_) {
-      if (!e.repeat && window_) {
-        Trace("SetFullScreen");
-        window_->SetFullScreen(!window_->IsFullScreen());
-      }
+    // Alt+Return (the tool bar's button) and F11 switch between the window and full screen.
+    if (e.kind == TEventKind::KeyDown && ((e.vk == 0x0D && alt_) || e.vk == 0x7A)) {  // VK_RETURN, VK_F11
+      if (!e.repeat) ToggleFullScreen();
       return;
     }
   }

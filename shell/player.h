@@ -12,6 +12,7 @@
 #include "common/clock.h"
 #include "engine/project.h"
 #include "engine/tracelog.h"
+#include "gfx/screenman.h"
 #include "platform/host.h"
 #include "script/paramcoll.h"
 #include "script/sysfuncs.h"
@@ -80,6 +81,9 @@ class TPlayer {
   void Trace(const char* step);
 
   TWindow* Window() const { return window_.get(); }
+  TScreenManager* Screen() const { return screen_.get(); }
+  // The full-screen switch (Alt+Return, F11).
+  void ToggleFullScreen();
   TProject* Project() const { return project_.get(); }
   TVrFileManager& Files() { return *files_; }
   TParamCollection* Params() const { return params_.get(); }
@@ -113,6 +117,7 @@ class TPlayer {
   std::unique_ptr<TSysFuncMan> funcs_;
   std::unique_ptr<TProject> project_;
   std::unique_ptr<TWindow> window_;
+  std::unique_ptr<TScreenManager> screen_;  // presents the composed frame in the window
   std::unique_ptr<TLoop> loop_;
   TKestLog log_;
   std::vector<uint32_t> blank_;

@@ -92,6 +92,7 @@ TEST(GameIni, DelayTimeIsTruncatedAndClamped) {
   const TGameIni d = ReadGameIni("[Sound]\nDirectSound=\n");
   EXPECT_TRUE(d.DirectSound);
   EXPECT_FALSE(d.UseWMP);
+  EXPECT_EQ(ReadGameIni("[Video]\nScale=integer\n").Scale, "integer");
 }
 
 TEST(Startup, CdRomSecondInstanceAndConfig) {
@@ -146,6 +147,23 @@ TEST(Player, BlackFrameOfTheTitleSizeAndCaption) {
   EXPECT_EQ(w->Height(), 48);
   ASSERT_EQ(w->LastFrame().width, 64);
   EXPECT_EQ(w->LastFrame().pixels[0], 0xFF000000u);
+}
+
+TEST(Player, F11AndAltReturnSwitchFullScreenThroughTheScreenManager) {
+  TTitle t;
+  TRig r(t, "2 key F11\n4 keydown MENU\n4 keydown RETURN\n5 keyup RETURN\n5 keyup MENU\n");
+  r.player->phases.draw = nullptr;
+  r.player->Run(3);
+  ASSERT_TRUE(r.player->Screen());
+  EXPECT_TRUE(r.player->Screen()->IsFullScreen());
+  EXPECT_TRUE(r.player->Window()->IsFullScreen());
+  r.player->Run(3);
+  EXPECT_FALSE(r.player->Screen()->IsFullScreen());
+  EXPECT_FALSE(r.player->Window()->IsFullScreen());
+  // The picture keeps the title's size either way.
+  auto* w = dynamic_cast<THeadlessWindow*>(r.player->Window());
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->LastFrame().width, 64);
 }
 
 TEST(Player, ExitQuestionAndTerminating) {
