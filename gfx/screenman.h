@@ -52,6 +52,8 @@ class TScreenManager {
   TDisplayMode DisplayMode(int32_t index) const;
   const std::vector<TDisplayMode>& DisplayModes() const { return modes_; }
   int32_t PreferredMode() const { return preferred_; }
+  // A script's choice of mode (@DisplayModeIndex); the caller applies it.
+  void SetPreferredMode(int32_t index) { preferred_ = index; }
   // -2 nothing set up, -1 windowed, >= 0 full screen in that mode.
   int32_t ModeIndex() const { return modeIndex_; }
   bool IsFullScreen() const { return fullScreen_; }

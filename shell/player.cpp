@@ -9,6 +9,9 @@
 #include "engine/projectscript.h"
 #include "gfx/screenman.h"
 #include "script/basicfuncs.h"
+#include "script/paramcoll.h"
+#include "script/sysfuncs.h"
+#include "script/sysvars.h"
 #include "shell/kestdll.h"
 #include "vfs/paths.h"
 
@@ -145,6 +148,7 @@ void TPlayer::FormCreate() {
   params_ = std::make_unique<TParamCollection>();
   funcs_ = std::make_unique<TSysFuncMan>(*params_);
   RegisterBasicFunctions(*funcs_);
+  BindScreenVariables();
   params_->AttachClock(&clock_);
   InitializePlayer();
 }
@@ -162,13 +166,80 @@ void TPlayer::MakeWindow(const TProject& p) {
   screen_ = std::make_unique<TScreenManager>(*window_, p.Height, p.Width, p.Height, p.Width);
 }
 
+// The system variables and the function of the display: @FullScr, @DisplayModeCount,
+// @DisplayModeIndex, GetDisplayMode.
+void TPlayer::BindScreenVariables() {
+  TSysVarBinding full;
+  full.getBool = [this] { return screen_ ? screen_->IsFullScreen() : (window_ && window_->IsFullScreen()); };
+  full.setBool = [this](bool on) { SetFullScreen(on); };
+  params_->BindSystem(SV_FULLSCR, full);
+  TSysVarBinding count;
+  count.getInt = [this] { return screen_ ? screen_->DisplayModeCount() : 0; };
+  params_->BindSystem(SV_DISPLAYMODECOUNT, count);
+  TSysVarBinding index;
+  index.getInt = [this] { return screen_ ? screen_->PreferredMode() : -1; };
+  index.setInt = [this](int32_t i) {
+    if (!screen_) return;
+    screen_->SetPreferredMode(i);
+    ApplyScreenMode();
+  };
+  params_->BindSystem(SV_DISPLAYMODEINDEX, index);
+  // GetDisplayMode (index, var width, var height, var bits, var refresh).
+  funcs_->Register(65, [this](TSysFuncCall& c) {
+    const int32_t i = c.Arg(0).GetInt();
+    if (!screen_ || i < 0 || i >= screen_->DisplayModeCount()) {
+      c.result.SetBool(false);
+      return;
+    }
+    const TDisplayMode m = screen_->DisplayMode(i);
+    c.Arg(1).SetInt(m.width);
+    c.Arg(2).SetInt(m.height);
+    c.Arg(3).SetInt(m.bitCount);
+    c.Arg(4).SetInt(m.refreshRate);
+    c.result.SetBool(true);
+  });
+}
+
 void TPlayer::ToggleFullScreen() {
-  if (!window_) return;
+  if (window_) SetFullScreen(!(screen_ ? screen_->IsFullScreen() : window_->IsFullScreen()));
+}
+
+void TPlayer::SetFullScreen(bool full) {
+  if (!window_ || ScreenSwitching) return;
   Trace("SetFullScreen");
-  if (screen_)
-    screen_->SetFullScreen(!screen_->IsFullScreen());
-  else
-    window_->SetFullScreen(!window_->IsFullScreen());
+  ScreenSwitching = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{ScreenSwitching};
+  if (!screen_) {
+    window_->SetFullScreen(full);
+    return;
+  }
+  if (full) {
+    Trace("SetFullScreen.Full");
+    if (screen_->PreferredMode() < 0) return;
+    Trace("SetFullScreen.Full.ScreenMan.FreeDX");
+    Trace("SetFullScreen.Full.StoreWindow");
+    Trace("SetFullScreen.Full.SetScreenManIndex");
+    if (!screen_->SetFullScreen(true)) Trace("SetFullScreen.Full.SetScreenManIndexFail");
+  } else {
+    Trace("SetFullScreen.Normal");
+    Trace("SetFullScreen.Normal.ScreenMan.FreeDX");
+    Trace("SetFullScreen.Normal.RestoreWindow");
+    screen_->SetFullScreen(false);
+  }
+  Trace("SetFullScreen.SetBounds");
+  Trace("SetFullScreen.Bases.Reload");
+  Trace("SetFullScreen.MediaResume");
+}
+
+void TPlayer::ApplyScreenMode() {
+  if (!screen_ || !screen_->IsFullScreen()) return;
+  const int32_t preferred = screen_->PreferredMode();
+  if (preferred < 0 || preferred == screen_->ModeIndex()) return;
+  screen_->ReleaseDevice();
+  screen_->SetModeIndex(preferred);
 }
 
 void TPlayer::InitializePlayer() {

@@ -82,11 +82,16 @@ class TPlayer {
 
   TWindow* Window() const { return window_.get(); }
   TScreenManager* Screen() const { return screen_.get(); }
-  // The full-screen switch (Alt+Return, F11).
+  // The full-screen switch (Alt+Return, F11, @FullScr).
   void ToggleFullScreen();
+  void SetFullScreen(bool full);
+  // After @DisplayModeIndex changed the preferred mode: full screen moves to it.
+  void ApplyScreenMode();
+  bool ScreenSwitching = false;  // true while SetFullScreen runs
   TProject* Project() const { return project_.get(); }
   TVrFileManager& Files() { return *files_; }
   TParamCollection* Params() const { return params_.get(); }
+  TSysFuncMan* Funcs() const { return funcs_.get(); }
   const TGameIni& Settings() const { return settings_; }
   TKestLog& Log() { return log_; }
   void RequestClose();
@@ -116,6 +121,7 @@ class TPlayer {
   std::unique_ptr<TParamCollection> params_;
   std::unique_ptr<TSysFuncMan> funcs_;
   std::unique_ptr<TProject> project_;
+  void BindScreenVariables();
   std::unique_ptr<TWindow> window_;
   std::unique_ptr<TScreenManager> screen_;  // presents the composed frame in the window
   std::unique_ptr<TLoop> loop_;

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include "script/paramcoll.h"
+#include "script/parser.h"
 #include <unistd.h>
 
 #include <atomic>
@@ -164,6 +167,31 @@ TEST(Player, F11AndAltReturnSwitchFullScreenThroughTheScreenManager) {
   auto* w = dynamic_cast<THeadlessWindow*>(r.player->Window());
   ASSERT_TRUE(w);
   EXPECT_EQ(w->LastFrame().width, 64);
+}
+
+TEST(Player, ScriptsSwitchFullScreenAndReadTheDisplayModes) {
+  TTitle t;
+  TRig r(t);
+  r.player->phases.draw = nullptr;
+  r.player->Run(1);
+  TParamCollection& vars = *r.player->Params();
+  TParamCollectionItem* full = vars.AddItem(PT_BOOL);
+  vars.SetItemName(full, "f");
+  TParamCollectionItem* n = vars.AddItem(PT_INT);
+  vars.SetItemName(n, "n");
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "@FullScr = TRUE"));
+  EXPECT_TRUE(r.player->Screen()->IsFullScreen());
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "f = @FullScr"));
+  EXPECT_TRUE(full->Value()->GetBool());
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "@FullScr = FALSE"));
+  EXPECT_FALSE(r.player->Window()->IsFullScreen());
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "n = @DisplayModeCount"));
+  EXPECT_EQ(n->Value()->GetInt(), r.player->Screen()->DisplayModeCount());
+  EXPECT_GT(n->Value()->GetInt(), 0);
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "f = GetDisplayMode(0, n, n, n, n)"));
+  EXPECT_TRUE(full->Value()->GetBool());
+  ASSERT_TRUE(RunText(*r.player->Funcs(), "f = GetDisplayMode(999, n, n, n, n)"));
+  EXPECT_FALSE(full->Value()->GetBool());
 }
 
 TEST(Player, ExitQuestionAndTerminating) {
