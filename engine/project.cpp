@@ -103,6 +103,7 @@ void TProject::Create() {
   Title = ps.title;
   Width = ps.width;
   Height = ps.height;
+  WipeDefaults.SetSceneSize(Width, Height);
   FullWidth = ps.fullWidth;
   FullHeight = ps.fullHeight;
   StartPage = ps.startPage;

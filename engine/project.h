@@ -10,6 +10,7 @@
 #include "common/clock.h"
 #include "engine/projfile.h"
 #include "engine/tracelog.h"
+#include "gfx/wipes.h"
 #include "platform/message_box.h"
 #include "platform/user_folders.h"
 #include "script/paramcoll.h"
@@ -117,6 +118,8 @@ class TProject {
   // Settings (copied from the project file).
   std::string Title = projtext::kDefaultTitle;
   int32_t Width = 0, Height = 0, FullWidth = 0, FullHeight = 0;
+  // The transitions' default parameters of this title (the zoom centre follows its size).
+  TWipeDefaults WipeDefaults;
   std::string StartPage, ExitPage, RegistryKey;
   int32_t ImageSeed = 0;
   bool StoreStatus = true;

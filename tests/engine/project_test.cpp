@@ -120,6 +120,8 @@ TEST(Project, MissingProjectOrStartPageShowsTheWarningAndStops) {
     p.Create();
     EXPECT_TRUE(t.clock.Terminating);
     EXPECT_EQ(t.settingsSeen, "Sample 320x240");
+    EXPECT_EQ(p.WipeDefaults.Param(30, 0), 160);  // the zoom transition's centre
+    EXPECT_EQ(p.WipeDefaults.Param(30, 1), 120);
     ASSERT_EQ(t.boxes.shown.size(), 1u);
     EXPECT_EQ(t.boxes.shown[0].text, projtext::kNoStartPage);
     EXPECT_EQ(t.boxes.shown[0].caption, kCaptionWarning);
