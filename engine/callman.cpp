@@ -1,10 +1,12 @@
 #include "engine/callman.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 
 #include "common/sjis.h"
+#include "objects/propcmds.h"
 #include "script/parser.h"
 #include "vfs/records.h"
 
@@ -618,6 +620,30 @@ void TCallMan::Execute(TCommand& c, TPage*& next, int32_t& pc) {
         else pc = f[1].num;
       }
       return;
+    case 17:    // get property
+    case 18:    // set property
+    case 19: {  // delete object
+      if (!Objects) break;
+      pc += 1;
+      const TCustomParam* nameValue = Eval(f[0].expr);
+      const std::string name = nameValue ? nameValue->GetStr() : std::string();
+      if (c.Code() == 19) {
+        ExecObjDel(*Objects, name);
+        return;
+      }
+      const TCustomParam* indexValue = Eval(f[1].expr);
+      std::optional<int32_t> index;
+      if (indexValue) index = indexValue->GetInt();
+      if (c.Code() == 17) {
+        // Without a variable of that name nothing is stored; the object and the index are
+        // checked all the same.
+        TParamCollectionItem* item = f[2].str.empty() ? nullptr : vars_.FindItem(f[2].str);
+        ExecGetProp(*Objects, name, index, item ? item->Value() : nullptr);
+      } else {
+        ExecSetProp(*Objects, name, index, Eval(f[2].expr));
+      }
+      return;
+    }
     case 45:  // terminate
       host_.Terminate();
       return;
@@ -625,10 +651,10 @@ void TCallMan::Execute(TCommand& c, TPage*& next, int32_t& pc) {
       pc += 1;
       return;
     default:
-      pc += 1;
-      if (noted_.insert(c.Code()).second) Note(std::string(c.Spec().name) + ": command not available yet");
-      return;
+      break;
   }
+  pc += 1;
+  if (noted_.insert(c.Code()).second) Note(std::string(c.Spec().name) + ": command not available yet");
 }
 
 }  // namespace kest

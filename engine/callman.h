@@ -17,6 +17,8 @@
 
 namespace kest {
 
+class TKestBaseList;
+
 // "スタックエラー" (stack error)
 inline constexpr const char* kMsgStackError = "\x83\x58\x83\x5E\x83\x62\x83\x4E\x83\x47\x83\x89\x81\x5B";
 
@@ -75,6 +77,9 @@ class TCallMan {
   std::function<void(const std::string&)> Trace;
   // Notes for the title's author (a command that is not available yet, a page too new).
   std::function<void(const std::string&)> Diagnostic;
+
+  // The page objects the property commands work on (none: they are not available).
+  TKestBaseList* Objects = nullptr;
 
   TPage* Page = nullptr;
   int32_t PC = 0;

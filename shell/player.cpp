@@ -8,6 +8,7 @@
 #include "common/sjis.h"
 #include "engine/projectscript.h"
 #include "gfx/screenman.h"
+#include "objects/litems.h"
 #include "script/basicfuncs.h"
 #include "script/paramcoll.h"
 #include "script/sysfuncs.h"
@@ -147,6 +148,8 @@ void TPlayer::FormCreate() {
   Trace("TBasePanel.Create");
   params_ = std::make_unique<TParamCollection>();
   funcs_ = std::make_unique<TSysFuncMan>(*params_);
+  // The owner of the page objects (their screens and drawing come with the screen layers).
+  objects_ = std::make_unique<TKestBaseList>();
   RegisterBasicFunctions(*funcs_);
   BindScreenVariables();
   params_->AttachClock(&clock_);
@@ -260,7 +263,9 @@ void TPlayer::InitializePlayer() {
   if (!setup_.logPath.empty() && !log_.Init(setup_.logPath)) Note("the log file " + setup_.logPath + " cannot be made");
   // The interpreter runs the pages; until the object layer is in, no events reach it.
   env.makeScript = [this](TProject& p) -> std::unique_ptr<TProjectScript> {
-    return std::make_unique<TCallManScript>(p, *funcs_, &log_);
+    auto script = std::make_unique<TCallManScript>(p, *funcs_, &log_);
+    script->CallMan().Objects = objects_.get();
+    return script;
   };
   project_ = std::make_unique<TProject>(std::move(env));
   files_->DiscMatches = [this](const std::string& path, int index) {

@@ -22,6 +22,8 @@
 
 namespace kest {
 
+class TKestBaseList;
+
 struct TPlayerSetup {
   std::vector<std::string> titles;  // title folders and archives (native), as given
   std::string exePath;              // the player's own file (native)
@@ -92,6 +94,7 @@ class TPlayer {
   TVrFileManager& Files() { return *files_; }
   TParamCollection* Params() const { return params_.get(); }
   TSysFuncMan* Funcs() const { return funcs_.get(); }
+  TKestBaseList* Objects() const { return objects_.get(); }
   const TGameIni& Settings() const { return settings_; }
   TKestLog& Log() { return log_; }
   void RequestClose();
@@ -120,6 +123,7 @@ class TPlayer {
   std::unique_ptr<TVrFileManager> files_;
   std::unique_ptr<TParamCollection> params_;
   std::unique_ptr<TSysFuncMan> funcs_;
+  std::unique_ptr<TKestBaseList> objects_;
   std::unique_ptr<TProject> project_;
   void BindScreenVariables();
   std::unique_ptr<TWindow> window_;

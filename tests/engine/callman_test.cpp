@@ -5,6 +5,7 @@
 #include <map>
 
 #include "engine/pagetext.h"
+#include "objects/litems.h"
 #include "vfs/records.h"
 
 namespace kest {
@@ -85,6 +86,33 @@ TEST(CallMan, ChainFlagDecidesWhatRunsInOneStep) {
   e.cm->Start("main.ksb");
   e.cm->Step();
   EXPECT_EQ(e.Var("a"), 4);
+}
+
+TEST(CallMan, PropertyCommandsReadWriteAndDeleteObjects) {
+  Env e;
+  TKestBaseList owner;
+  TKestCabinet* box = owner.Create<TKestCabinet>();
+  box->SetName("box");
+  e.cm->Objects = &owner;
+  e.host.Add("main.ksb",
+             "SetProp chain {\"box\"} {3} {40 + 2}\n"
+             "GetProp chain {\"box\"} {3} \"a\"\n"
+             "GetProp chain {\"none\"} {3} \"b\"\n"   // no such object: nothing happens
+             "GetProp chain {\"box\"} {3} \"zz\"\n"   // no such variable: nothing stored
+             "ObjDel chain {\"box\"}\n"
+             "Calc {c = 1}\n");
+  e.cm->Start("main.ksb");
+  e.cm->Step();
+  EXPECT_EQ(e.Var("a"), 42);
+  EXPECT_EQ(e.Var("b"), 0);
+  EXPECT_EQ(e.Var("c"), 1);
+  EXPECT_TRUE(box->IsScrapped());
+  // A property index that yields no value is an error of that command; the page goes on.
+  e.host.Add("bad.ksb", "GetProp chain {\"\"} {} \"a\"\nCalc {c = 2}\n");
+  e.cm->Start("bad.ksb");
+  e.cm->Step();
+  e.cm->Step();
+  EXPECT_EQ(e.Var("c"), 2);
 }
 
 TEST(CallMan, BlocksLoopsAndJumps) {
