@@ -1,7 +1,9 @@
 // kesttool: the title toolkit.
 #include "tools/kesttool.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -16,6 +18,15 @@ static std::vector<ToolFamily>& Families() {
 }
 
 RegisterFamily::RegisterFamily(const ToolFamily& family) { Families().push_back(family); }
+
+bool ParseIntArg(const std::string& s, int32_t& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  const long long v = std::strtoll(s.c_str(), &end, 0);
+  if (*end || v < INT32_MIN || v > INT32_MAX) return false;
+  out = int32_t(v);
+  return true;
+}
 
 static void PrintUsage(FILE* out) {
   std::fprintf(out, "usage: kesttool FAMILY COMMAND [ARGS...]\n\n");

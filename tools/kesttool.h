@@ -1,5 +1,6 @@
 // kesttool command families register themselves here.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct ToolFamily {
   // printed to stderr in UTF-8.
   int (*run)(const std::vector<std::string>& args);
 };
+
+// A whole integer argument (decimal, or hexadecimal after "0x") that fits 32 bits.
+bool ParseIntArg(const std::string& s, int32_t& out);
 
 // Registers a family at static initialisation time.
 struct RegisterFamily {

@@ -19,15 +19,6 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-bool ParseInt(const std::string& s, int32_t& out) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  const long long v = std::strtoll(s.c_str(), &end, 0);
-  if (*end || v < INT32_MIN || v > INT32_MAX) return false;
-  out = int32_t(v);
-  return true;
-}
-
 // "#RRGGBB" as a colour reference.
 bool ParseColour(const std::string& s, TColorRef& c) {
   if (s.size() != 7 || s[0] != '#') return false;
@@ -57,14 +48,14 @@ int Render(const std::vector<std::string>& a) {
     if (i + 1 >= a.size()) return Fail(o + " needs a value");
     const std::string& v = a[++i];
     bool ok = true;
-    if (o == "--width") ok = ParseInt(v, width);
-    else if (o == "--height") ok = ParseInt(v, height);
-    else if (o == "--size") ok = ParseInt(v, size);
-    else if (o == "--border") ok = ParseInt(v, border);
-    else if (o == "--shadow") ok = ParseInt(v, shadow);
-    else if (o == "--quality") ok = ParseInt(v, quality);
-    else if (o == "--spacing") ok = ParseInt(v, spacing);
-    else if (o == "--page") ok = ParseInt(v, page);
+    if (o == "--width") ok = ParseIntArg(v, width);
+    else if (o == "--height") ok = ParseIntArg(v, height);
+    else if (o == "--size") ok = ParseIntArg(v, size);
+    else if (o == "--border") ok = ParseIntArg(v, border);
+    else if (o == "--shadow") ok = ParseIntArg(v, shadow);
+    else if (o == "--quality") ok = ParseIntArg(v, quality);
+    else if (o == "--spacing") ok = ParseIntArg(v, spacing);
+    else if (o == "--page") ok = ParseIntArg(v, page);
     else if (o == "--color") ok = ParseColour(v, colour);
     else if (o == "--bg") ok = ParseColour(v, bg);
     else if (o == "--bcolor") ok = ParseColour(v, bcolour);

@@ -19,15 +19,6 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-bool ParseInt(const std::string& s, int32_t& out) {
-  if (s.empty()) return false;
-  char* end = nullptr;
-  const long long v = std::strtoll(s.c_str(), &end, 0);
-  if (*end || v < INT32_MIN || v > INT32_MAX) return false;
-  out = int32_t(v);
-  return true;
-}
-
 // Options shared by the commands: "--name value" pairs and flags.
 struct Args {
   std::vector<std::string> positional;
@@ -84,9 +75,9 @@ int TopPng(const std::vector<std::string>& a) {
   bool all = false;
   for (const auto& [k, v] : args.options) {
     if (k == "--frame") {
-      if (!ParseInt(v, frame) || frame < 0) return Fail("bad frame number: " + v);
+      if (!ParseIntArg(v, frame) || frame < 0) return Fail("bad frame number: " + v);
     } else if (k == "--code") {
-      if (!ParseInt(v, code)) return Fail("bad identification code: " + v);
+      if (!ParseIntArg(v, code)) return Fail("bad identification code: " + v);
     } else if (k == "--all") {
       all = true;
     } else {
@@ -165,10 +156,10 @@ int FromPng(const std::vector<std::string>& a) {
       else if (v == "jpeg") o.Compression = ZC_JPEG;
       else return Fail("compression is zlib, none or jpeg");
     } else if (k == "--quality") {
-      if (!ParseInt(v, n) || n < 1 || n > 100) return Fail("quality is 1 to 100");
+      if (!ParseIntArg(v, n) || n < 1 || n > 100) return Fail("quality is 1 to 100");
       o.JpegQuality = n;
     } else if (k == "--bits") {
-      if (!ParseInt(v, n) || !ValidBitCount(n)) return Fail("bits is 1, 4, 8, 15, 16, 24 or 32");
+      if (!ParseIntArg(v, n) || !ValidBitCount(n)) return Fail("bits is 1, 4, 8, 15, 16, 24 or 32");
       bits = n;
     } else if (k == "--frame") {
       frames.push_back(v);
@@ -178,23 +169,23 @@ int FromPng(const std::vector<std::string>& a) {
     } else if (k == "--tile") {
       int32_t tw = 0, th = 0;
       const size_t x = v.find('x');
-      if (x == std::string::npos || !ParseInt(v.substr(0, x), tw) || !ParseInt(v.substr(x + 1), th) || tw <= 0 ||
+      if (x == std::string::npos || !ParseIntArg(v.substr(0, x), tw) || !ParseIntArg(v.substr(x + 1), th) || tw <= 0 ||
           th <= 0)
         return Fail("tile size is WxH");
       o.TileWidth = tw, o.TileHeight = th;
     } else if (k == "--code") {
-      if (!ParseInt(v, code)) return Fail("bad identification code: " + v);
+      if (!ParseIntArg(v, code)) return Fail("bad identification code: " + v);
     } else if (k == "--key") {
       int r, g, b;
       if (std::sscanf(v.c_str(), "%d,%d,%d", &r, &g, &b) != 3) return Fail("key is R,G,B");
       key = MakeColorRef(uint8_t(r), uint8_t(g), uint8_t(b));
       haveKey = true;
     } else if (k == "--version") {
-      if (!ParseInt(v, n) || !(n == 0 || (n >= 99 && n <= 106))) return Fail("version is 0 or 99 to 106");
+      if (!ParseIntArg(v, n) || !(n == 0 || (n >= 99 && n <= 106))) return Fail("version is 0 or 99 to 106");
       o.Version = n;
       o.FormatVersion = n;
     } else if (k == "--duration") {
-      if (!ParseInt(v, duration)) return Fail("bad duration: " + v);
+      if (!ParseIntArg(v, duration)) return Fail("bad duration: " + v);
     } else if (k == "--no-mask") {
       withMask = false;
     } else if (k == "--dither") {
@@ -256,7 +247,7 @@ int Info(const std::vector<std::string>& a) {
   int32_t code = 0;
   for (const auto& [k, v] : args.options) {
     if (k == "--code") {
-      if (!ParseInt(v, code)) return Fail("bad identification code: " + v);
+      if (!ParseIntArg(v, code)) return Fail("bad identification code: " + v);
     } else {
       return Fail("unknown option " + k);
     }
