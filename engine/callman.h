@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/page.h"
-#include "engine/timerlist.h"
+#include "objects/timerlist.h"
 #include "script/paramcoll.h"
 #include "script/sysfuncs.h"
 #include "vfs/streams.h"

@@ -1,4 +1,4 @@
-#include "engine/timerlist.h"
+#include "objects/timerlist.h"
 
 #include <algorithm>
 
