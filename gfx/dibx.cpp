@@ -1208,10 +1208,11 @@ void IndexedRuns(uint8_t* dp, const uint8_t* idx, int32_t n, int32_t key, const 
 }
 }  // namespace
 
-void TCustomDIBX::DrawIndexed(int32_t x, int32_t y, const TRect& sr, const TCustomDIBX& src, const TColorTable& table,
-                              int32_t alpha, bool mx, bool my) {
-  alpha = Clamp255(alpha);
-  if (alpha == 0) return;
+// The rows of an 8-bit source, mirrored as asked, mapped through the colour table and
+// handed run by run to `op` (destination, mapped pixels, count) with the row's kernels.
+template <class Op>
+void TCustomDIBX::DrawIndexedRows(int32_t x, int32_t y, const TRect& sr, const TCustomDIBX& src,
+                                  const TColorTable& table, bool mx, bool my, Op op) {
   TPixelView d, s;
   TRect clip;
   if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
@@ -1229,36 +1230,29 @@ void TCustomDIBX::DrawIndexed(int32_t x, int32_t y, const TRect& sr, const TCust
     if (mx) ReverseCopy(idxRow.data(), srow, p.w, 1);
     else std::memcpy(idxRow.data(), srow, size_t(p.w));
     IndexedRuns(d.At(p.x, p.y + j), idxRow.data(), p.w, src.TransparentColor, table, bpp, px,
-                [&](uint8_t* dr, const uint8_t* sp, int32_t n) {
-                  if (alpha == 255) std::memcpy(dr, sp, size_t(n) * size_t(bpp));
-                  else k.Alpha(dr, sp, n, uint32_t(alpha), false, 0);
-                });
+                [&](uint8_t* dr, const uint8_t* sp, int32_t n) { op(k, dr, sp, n, bpp); });
   }
+}
+
+void TCustomDIBX::DrawIndexed(int32_t x, int32_t y, const TRect& sr, const TCustomDIBX& src, const TColorTable& table,
+                              int32_t alpha, bool mx, bool my) {
+  alpha = Clamp255(alpha);
+  if (alpha == 0) return;
+  DrawIndexedRows(x, y, sr, src, table, mx, my,
+                  [alpha](const TKernels& k, uint8_t* dr, const uint8_t* sp, int32_t n, int32_t bpp) {
+                    if (alpha == 255) std::memcpy(dr, sp, size_t(n) * size_t(bpp));
+                    else k.Alpha(dr, sp, n, uint32_t(alpha), false, 0);
+                  });
 }
 
 void TCustomDIBX::DrawIndexedAdd(int32_t x, int32_t y, const TRect& sr, const TCustomDIBX& src,
                                  const TColorTable& table, int32_t weight, bool mx, bool my) {
   weight = Clamp255(weight);
   if (weight == 0) return;
-  TPixelView d, s;
-  TRect clip;
-  if (!DestView(d, clip) || !src.View(s) || s.BitCount != 8) return;
-  TStableSource stable;
-  stable.Fix(d, s);
-  TPlan p;
-  if (!PlanBlit(clip, x, y, sr, TRect{0, 0, s.Width, s.Height}, mx, my, p)) return;
-  const TKernels& k = Kernels(LayoutOf(d.BitCount));
-  const int32_t bpp = d.BytesPerPixel();
-  uint8_t* px = Grow(Scratch().c, size_t(p.w) * size_t(bpp));
-  std::vector<uint8_t> idxRow(size_t(p.w));
-  for (int32_t j = 0; j < p.h; ++j) {
-    const int32_t sy = my ? p.src.Bottom - 1 - j : p.src.Top + j;
-    const uint8_t* srow = s.At(p.src.Left, sy);
-    if (mx) ReverseCopy(idxRow.data(), srow, p.w, 1);
-    else std::memcpy(idxRow.data(), srow, size_t(p.w));
-    IndexedRuns(d.At(p.x, p.y + j), idxRow.data(), p.w, src.TransparentColor, table, bpp, px,
-                [&](uint8_t* dr, const uint8_t* sp, int32_t n) { k.Add(dr, sp, n, uint32_t(weight), false, 0); });
-  }
+  DrawIndexedRows(x, y, sr, src, table, mx, my,
+                  [weight](const TKernels& k, uint8_t* dr, const uint8_t* sp, int32_t n, int32_t) {
+                    k.Add(dr, sp, n, uint32_t(weight), false, 0);
+                  });
 }
 
 void TCustomDIBX::StretchDrawIndexed(const TRect& dr, const TRect& sr, const TCustomDIBX& src,

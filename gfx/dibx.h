@@ -269,6 +269,12 @@ class TCustomDIBX {
  protected:
   // The destination view clipped by ClipArea; false when nothing can be drawn.
   bool DestView(TPixelView& v, TRect& clip);
+
+ private:
+  // The shared row walk of DrawIndexed and DrawIndexedAdd.
+  template <class Op>
+  void DrawIndexedRows(int32_t x, int32_t y, const TRect& sr, const TCustomDIBX& src, const TColorTable& table,
+                       bool mx, bool my, Op op);
 };
 
 // A surface in ordinary memory, on a memory image (owned, or borrowed from its owner).
